@@ -1,0 +1,71 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "link/Clock.h"
+#include "link/DeviceIdentity.h"
+#include "link/OperatorWindow.h"
+#include "link/SessionSocket.h"
+#include "link/SessionTransport.h"
+#include "link/UnitCommands.h"
+
+namespace mervane {
+
+inline constexpr int kSessionTimeoutMs = 10000;  // connect, send and receive of the main session
+
+// Owns everything the program knows and holds about the one unit it talks to: its identity, the
+// session socket, and the local address every socket binds to. The application creates exactly
+// one; tests create as many as they like, each independent of the others.
+//
+// Not thread-safe beyond localBindAddress: the connection worker and the window thread take turns
+// (the window disables every control that would use the link while the worker runs).
+class DeviceLink {
+  public:
+    explicit DeviceLink(Clock& clock = systemClock());
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    DeviceIdentity& identity() { return identity_; }
+    const DeviceIdentity& identity() const { return identity_; }
+    SessionSocket& sessionSocket() { return sessionSocket_; }
+    SessionTransport& transport() { return transport_; }
+    UnitCommands& commands() { return commands_; }
+    Clock& clock() { return clock_; }
+
+    // The chosen local adapter's IPv4 address in network byte order; 0 = any. Written by the
+    // window thread, read by the worker when it binds a socket.
+    uint32_t localBindAddress() const { return localBindAddress_.load(); }
+    void setLocalBindAddress(uint32_t address) { localBindAddress_.store(address); }
+
+    // Opens the main session to the identified unit. On failure shows "接続エラー: S<n>" through
+    // `owner` (n: the Windows Sockets error number) and returns the failure status; the socket
+    // the attempt created stays for closeSession().
+    int openSession(OperatorWindow& owner);
+
+    // Creates the session socket, binds it to the local adapter, connects within the session
+    // time-out (10 s), sets the same send and receive time-outs and discards stale input. `error`
+    // gets the error number of the failing step (0 on success).
+    int openSessionSocket(const sockaddr_in& remote, int& error);
+
+    // The main session's connect, send and receive time-out; tests shorten it so that a silent
+    // unit does not cost them tens of seconds.
+    int sessionTimeoutMs() const { return sessionTimeoutMs_; }
+    void setSessionTimeoutMs(int ms) { sessionTimeoutMs_ = ms; }
+
+    // Closes the session without telling the unit anything.
+    void closeSession() { sessionSocket_.close(); }
+
+  private:
+    Clock& clock_;
+    DeviceIdentity identity_;
+    SessionSocket sessionSocket_;
+    SessionTransport transport_{sessionSocket_, clock_};
+    UnitCommands commands_{transport_, identity_};
+    std::atomic<uint32_t> localBindAddress_{0};
+    int sessionTimeoutMs_ = kSessionTimeoutMs;
+};
+
+}  // namespace mervane

@@ -1,0 +1,43 @@
+#include "link/SessionSocket.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "link/SocketError.h"
+
+namespace mervane {
+
+bool SessionSocket::open() {
+    handle_.reset();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        recordErrno(errno);
+        return false;
+    }
+    handle_.reset(fd);
+    return true;
+}
+
+long SessionSocket::sendSome(std::span<const uint8_t> bytes) {
+    for (;;) {
+        // MSG_NOSIGNAL: a unit that closed the connection is an error to report, not a SIGPIPE.
+        const ssize_t n = ::send(handle_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        recordErrno(errno, SocketCall::kTimedTransfer);
+        return -1;
+    }
+}
+
+long SessionSocket::receiveSome(std::span<uint8_t> bytes) {
+    for (;;) {
+        const ssize_t n = ::recv(handle_.get(), bytes.data(), bytes.size(), 0);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        recordErrno(errno, SocketCall::kTimedTransfer);
+        return -1;
+    }
+}
+
+}  // namespace mervane

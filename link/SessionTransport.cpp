@@ -1,0 +1,63 @@
+#include "link/SessionTransport.h"
+
+#include <algorithm>
+
+#include "link/SocketError.h"
+#include "link/Status.h"
+
+namespace mervane {
+
+namespace {
+constexpr auto kRetryPause = std::chrono::milliseconds(10);
+constexpr int kExactAttempts = 2;
+constexpr int kFrameReadFailures = 4;
+constexpr uint8_t kEchoOffset = 0x20;
+}  // namespace
+
+int SessionTransport::sendRequest(std::span<const uint8_t> request) {
+    if (request.size() > kMaxRequestLength) return kStatusFailure;
+    return io_.sendSome(request) < 0 ? kStatusFailure : kStatusOk;
+}
+
+int SessionTransport::receiveExact(std::span<uint8_t> buffer) {
+    size_t received = 0;
+    for (int attempt = 0; attempt < kExactAttempts; ++attempt) {
+        const long n = io_.receiveSome(buffer.subspan(received));
+        if (n < 0 && lastSocketError() != wsa::kTimedOut) return kStatusFailure;
+        if (n > 0) received += static_cast<size_t>(n);
+        if (received == buffer.size()) return kStatusOk;
+        clock_.pause(kRetryPause);
+    }
+    return kStatusFailure;
+}
+
+size_t SessionTransport::receiveFrame(std::span<const uint8_t, 2> request, FrameBuffer& buffer,
+                                      size_t limit) {
+    // Take the echo first: callers may receive into the memory that held the request.
+    const int echo0 = request[0] + kEchoOffset;
+    const int echo1 = request[1] + kEchoOffset;
+    size_t budget = std::min(limit, kMaxFrameLimit);
+
+    size_t position = 0;
+    int failures = 0;
+    for (;;) {
+        // position <= non-terminator bytes taken so far <= limit, so this stays inside buffer.
+        const long n = io_.receiveSome(std::span<uint8_t>(&buffer[position], 1));
+        if (n <= 0) {
+            if (++failures == kFrameReadFailures) return 0;
+            clock_.pause(kRetryPause);
+            continue;
+        }
+        failures = 0;
+        const uint8_t byte = buffer[position++];
+        if (byte == kFrameTerminator) {
+            if (position >= 3 && buffer[0] == echo0 && buffer[1] == echo1) return position;
+            position = 0;  // another command's frame, or a lone terminator: skip it
+            continue;
+        }
+        if (budget == 0) return 0;
+        --budget;
+    }
+}
+
+}  // namespace mervane

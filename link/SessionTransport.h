@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "link/Clock.h"
+#include "link/StreamIo.h"
+
+namespace mervane {
+
+inline constexpr uint8_t kFrameTerminator = 0xC8;
+inline constexpr size_t kMaxFrameLimit = 256;
+inline constexpr size_t kMaxRequestLength = 8;
+
+// Room for a frame of kMaxFrameLimit non-terminator bytes plus its terminator.
+using FrameBuffer = std::array<uint8_t, kMaxFrameLimit + 1>;
+
+// The three ways a command uses the session: one send per request, an exact-length reply, or one
+// frame closed by 0xC8 whose first two bytes echo the request's letters in lower case. Knows
+// nothing of what the bytes mean. Not thread-safe: one exchange at a time.
+class SessionTransport {
+  public:
+    SessionTransport(StreamIo& io, Clock& clock) : io_(io), clock_(clock) {}
+
+    // One send of the whole request (at most kMaxRequestLength bytes). Only an error counts as
+    // failure; a short count is not re-sent.
+    int sendRequest(std::span<const uint8_t> request);
+
+    // Fills `buffer` completely in at most two reads, pausing 10 ms after each read that leaves
+    // it short. A receive time-out or a closed peer counts as a read of 0 bytes; any other
+    // receive error fails at once. Returns 0 or the failure status.
+    int receiveExact(std::span<uint8_t> buffer);
+
+    // Reads one byte at a time until a 0xC8 closes a frame whose first two bytes are `request`'s
+    // letters plus 0x20; frames with another echo are discarded and reading goes on. `limit`
+    // (at most kMaxFrameLimit) bounds the non-terminator bytes of the whole call, discarded
+    // frames included. Four failed reads in a row (errors, time-outs or a closed peer), with a
+    // 10 ms pause after each of the first three, end the call. Returns the frame length
+    // (terminator included) or 0 on failure.
+    size_t receiveFrame(std::span<const uint8_t, 2> request, FrameBuffer& buffer, size_t limit);
+
+  private:
+    StreamIo& io_;
+    Clock& clock_;
+};
+
+}  // namespace mervane

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+
+namespace mervane {
+
+// Binds `fd` to the local adapter's address (network byte order) with any free port. The result
+// is deliberately not reported: when the bind fails the system picks the local address itself.
+void bindToLocal(int fd, uint32_t localAddress);
+
+// Sets SO_SNDTIMEO and/or SO_RCVTIMEO in milliseconds (0 leaves that option alone). Results are
+// ignored, as for the bind.
+void setSocketTimeouts(int fd, int sendTimeoutMs, int receiveTimeoutMs);
+
+// Connects the blocking socket `fd` to `remote`, waiting at most `timeoutMs` for the connection
+// to complete; the socket is blocking again afterwards. Returns 0, or the failure status with
+// `error` (and the thread's last socket error) holding the Windows Sockets number: 10060 when
+// the time ran out, otherwise the reason the system gave (10061 refused, 10065 no route, ...).
+int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& error);
+
+// Reads and discards whatever the peer has already sent (waiting at most 1 ms for more each
+// round), so that stale replies of an earlier conversation are not taken for new ones. Stops
+// when nothing is waiting, when the peer has closed, or on an error.
+void drainInput(int fd);
+
+}  // namespace mervane
