@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/SocketHandle.h"
 #include "link/StreamIo.h"
+#include "link/UniqueFd.h"
 
 namespace mervane {
 
@@ -20,7 +20,7 @@ class SessionSocket final : public StreamIo {
     long receiveSome(std::span<uint8_t> bytes) override;
 
   private:
-    SocketHandle handle_;
+    UniqueFd handle_;
 };
 
 }  // namespace mervane

@@ -23,11 +23,11 @@ struct UnitFaults {
     bool uuHighNibble7 = false;  // 'U' 'U' reply's second byte 0x75
 
     // Every TCP reply.
-    size_t splitPieceBytes = 0;      // 0: one send per reply; N: pieces of N bytes ...
-    int splitPauseMs = 0;            // ... with this pause between pieces
-    int strayFramesBeforeReply = 0;  // frames with a wrong echo sent before each letter reply
-    bool oneByteBinaryReply = false; // binary commands answered with their first byte only
-    int replyDelayMs = 0;            // wait before every reply, UDP and TCP (a slow network)
+    size_t splitPieceBytes = 0;       // 0: one send per reply; N: pieces of N bytes ...
+    int splitPauseMs = 0;             // ... with this pause between pieces
+    int strayFramesBeforeReply = 0;   // frames with a wrong echo sent before each letter reply
+    bool oneByteBinaryReply = false;  // binary commands answered with their first byte only
+    int replyDelayMs = 0;             // wait before every reply, UDP and TCP (a slow network)
 
     // Silence on one command, named as logged: "F6", "LN", "F8", "F4", "E7" (UDP), "UU", "MI",
     // "OL", "OJ", "OC", "OH", "OT", "OI", "NJ", "NS", "E1", "E2", "E3", "F1", "F2", "F3" (TCP).
@@ -78,7 +78,7 @@ struct ReceivedRecord {
 // Thread-safe: every public member may be called from any thread while the unit runs.
 // Observers are called on the unit's own threads and must not call stop().
 class SimulatedUnit {
-public:
+  public:
     explicit SimulatedUnit(UnitConfig config);
     ~SimulatedUnit();  // stops the unit
     SimulatedUnit(const SimulatedUnit&) = delete;
@@ -113,7 +113,7 @@ public:
     void setOutputObserver(std::function<void(uint8_t outputs)> observer);
     void setReceiveObserver(std::function<void(const ReceivedRecord&)> observer);
 
-private:
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,10 +1,10 @@
-#include "link/SocketHandle.h"
+#include "link/UniqueFd.h"
 
 #include <unistd.h>
 
 namespace mervane {
 
-void SocketHandle::reset(int fd) {
+void UniqueFd::reset(int fd) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
 }
