@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TestSockets.h"
+#include "tests/sim/TestSockets.h"
 
 namespace mervane::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "TestSockets.h"
+#include "tests/sim/TestSockets.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

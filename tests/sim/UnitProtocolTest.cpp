@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSockets.h"
+#include "tests/sim/TestSockets.h"
 
 namespace mervane::sim {
 namespace {
