@@ -9,7 +9,9 @@
 
 namespace mervane {
 
-DeviceLink::DeviceLink(Clock& clock) : clock_(clock) {}
+DeviceLink::DeviceLink(Clock& clock) : clock_(clock) {
+    sessionSocket_.watchWith(&stopSignal_);
+}
 
 int DeviceLink::openSessionSocket(const sockaddr_in& remote, int& error) {
     error = 0;
@@ -19,7 +21,7 @@ int DeviceLink::openSessionSocket(const sockaddr_in& remote, int& error) {
     }
     const int fd = sessionSocket_.fd();
     bindToLocal(fd, localBindAddress());
-    if (connectWithTimeout(fd, remote, sessionTimeoutMs_, error) != kStatusOk) {
+    if (connectWithTimeout(fd, remote, sessionTimeoutMs_, error, &stopSignal_) != kStatusOk) {
         return kStatusFailure;
     }
     setSocketTimeouts(fd, sessionTimeoutMs_, sessionTimeoutMs_);

@@ -5,19 +5,23 @@
 #include <atomic>
 #include <cstdint>
 
+#include "link/AutoOnOffSettings.h"
 #include "link/Clock.h"
 #include "link/DeviceIdentity.h"
 #include "link/OperatorWindow.h"
 #include "link/SessionSocket.h"
 #include "link/SessionTransport.h"
+#include "link/StopSignal.h"
 #include "link/UnitCommands.h"
 
 namespace mervane {
 
 inline constexpr int kSessionTimeoutMs = 10000;  // connect, send and receive of the main session
+inline constexpr uint16_t kIdentificationPort = 30718;  // the units' UDP identification service
 
 // Owns everything the program knows and holds about the one unit it talks to: its identity, the
-// session socket, and the local address every socket binds to. The application creates exactly
+// session socket, the copy of its automatic ON/OFF settings, and the local address every socket
+// binds to. The application creates exactly
 // one; tests create as many as they like, each independent of the others.
 //
 // Not thread-safe beyond localBindAddress: the connection worker and the window thread take turns
@@ -34,6 +38,10 @@ class DeviceLink {
     SessionTransport& transport() { return transport_; }
     UnitCommands& commands() { return commands_; }
     Clock& clock() { return clock_; }
+    AutoOnOffSettings& settings() { return settings_; }
+    const AutoOnOffSettings& settings() const { return settings_; }
+    // Ends a running connection attempt from another thread (see StopSignal).
+    StopSignal& stopSignal() { return stopSignal_; }
 
     // The chosen local adapter's IPv4 address in network byte order; 0 = any. Written by the
     // window thread, read by the worker when it binds a socket.
@@ -58,14 +66,22 @@ class DeviceLink {
     // Closes the session without telling the unit anything.
     void closeSession() { sessionSocket_.close(); }
 
+    // The UDP port identification requests go to. Units listen on 30718; tests move their
+    // simulated unit elsewhere so that several can run at once.
+    uint16_t identificationPort() const { return identificationPort_; }
+    void setIdentificationPort(uint16_t port) { identificationPort_ = port; }
+
   private:
     Clock& clock_;
+    StopSignal stopSignal_;  // outlives the sockets it watches
     DeviceIdentity identity_;
+    AutoOnOffSettings settings_;
     SessionSocket sessionSocket_;
     SessionTransport transport_{sessionSocket_, clock_};
     UnitCommands commands_{transport_, identity_};
     std::atomic<uint32_t> localBindAddress_{0};
     int sessionTimeoutMs_ = kSessionTimeoutMs;
+    uint16_t identificationPort_ = kIdentificationPort;
 };
 
 }  // namespace mervane

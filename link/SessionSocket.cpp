@@ -9,14 +9,21 @@
 namespace mervane {
 
 bool SessionSocket::open() {
-    handle_.reset();
+    close();
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         recordErrno(errno);
         return false;
     }
     handle_.reset(fd);
+    if (stopSignal_ != nullptr) stopSignal_->watch(fd);
     return true;
+}
+
+void SessionSocket::close() {
+    if (!handle_.valid()) return;
+    if (stopSignal_ != nullptr) stopSignal_->unwatch(handle_.get());
+    handle_.reset();
 }
 
 long SessionSocket::sendSome(std::span<const uint8_t> bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/StopSignal.h"
 #include "link/StreamIo.h"
 #include "link/UniqueFd.h"
 
@@ -9,18 +10,28 @@ namespace mervane {
 // connection at a time (open() replaces whatever was open before).
 class SessionSocket final : public StreamIo {
   public:
+    SessionSocket() = default;
+    ~SessionSocket() override { close(); }
+    SessionSocket(const SessionSocket&) = delete;
+    SessionSocket& operator=(const SessionSocket&) = delete;
+
     // Creates a new IPv4 stream socket, closing any previous one. False with the thread's last
     // socket error set when the system refuses.
     bool open();
-    void close() { handle_.reset(); }
+    void close();
     bool isOpen() const { return handle_.valid(); }
     int fd() const { return handle_.get(); }
 
     long sendSome(std::span<const uint8_t> bytes) override;
     long receiveSome(std::span<uint8_t> bytes) override;
 
+    // While open, the socket is watched by `signal` (if any), so a stop request ends a blocked
+    // connect or receive on it.
+    void watchWith(StopSignal* signal) { stopSignal_ = signal; }
+
   private:
     UniqueFd handle_;
+    StopSignal* stopSignal_ = nullptr;
 };
 
 }  // namespace mervane

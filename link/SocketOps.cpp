@@ -81,7 +81,8 @@ void setSocketTimeouts(int fd, int sendTimeoutMs, int receiveTimeoutMs) {
     if (receiveTimeoutMs > 0) setTimeout(fd, SO_RCVTIMEO, receiveTimeoutMs);
 }
 
-int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& error) {
+int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& error,
+                       const StopSignal* stop) {
     error = 0;
     NonBlockingScope nonBlocking(fd);
     if (!nonBlocking.ok()) return fail(error, winsockErrorFromErrno(nonBlocking.error()));
@@ -91,6 +92,7 @@ int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& er
     }
     const int started = winsockErrorFromErrno(errno, SocketCall::kConnect);
     if (started != wsa::kWouldBlock) return fail(error, started);
+    if (stop != nullptr && stop->requested()) return fail(error, wsa::kInterrupted);
 
     // Any outcome of the wait but "ready" counts as a time-out, as on the event-based layer.
     if (pollFor(fd, POLLOUT, timeoutMs) <= 0) return fail(error, wsa::kTimedOut);

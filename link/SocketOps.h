@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "link/StopSignal.h"
+
 namespace mervane {
 
 // Binds `fd` to the local adapter's address (network byte order) with any free port. The result
@@ -18,7 +20,10 @@ void setSocketTimeouts(int fd, int sendTimeoutMs, int receiveTimeoutMs);
 // to complete; the socket is blocking again afterwards. Returns 0, or the failure status with
 // `error` (and the thread's last socket error) holding the Windows Sockets number: 10060 when
 // the time ran out, otherwise the reason the system gave (10061 refused, 10065 no route, ...).
-int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& error);
+// With `stop`, a stop request that came before the wait began fails it at once (10004); one that
+// comes during the wait ends it through the socket's shutdown.
+int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& error,
+                       const StopSignal* stop = nullptr);
 
 // Reads and discards whatever the peer has already sent (waiting at most 1 ms for more each
 // round), so that stale replies of an earlier conversation are not taken for new ones. Stops

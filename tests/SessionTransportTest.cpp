@@ -19,17 +19,14 @@
 #include "link/Status.h"
 #include "link/UniqueFd.h"
 #include "link/sim/SimulatedUnit.h"
+#include "tests/RecordingWindow.h"
 
 namespace mervane {
 namespace {
 
 using namespace std::chrono_literals;
 
-class RecordingWindow final : public OperatorWindow {
-  public:
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
+using testing::RecordingWindow;
 
 sockaddr_in loopback(uint16_t port, const char* address = "127.0.0.1") {
     sockaddr_in a{};
@@ -70,8 +67,7 @@ TEST(SessionOpenTest, RefusedConnectionShowsItsErrorNumber) {
     link.identity().unitAddress = loopback(closedPort);
     RecordingWindow window;
     EXPECT_EQ(link.openSession(window), kStatusFailure);
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0], "接続エラー: S10061");
+    EXPECT_EQ(window.messages(), std::vector<std::string>{"接続エラー: S10061"});
     EXPECT_EQ(lastSocketError(), wsa::kConnectionRefused);
     link.closeSession();
     EXPECT_FALSE(link.sessionSocket().isOpen());

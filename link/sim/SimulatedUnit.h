@@ -68,6 +68,7 @@ struct ReceivedRecord {
     std::string command;         // the name used by UnitFaults::silentCommand, "??" if unknown
     std::vector<uint8_t> bytes;  // exactly as received
     uint16_t sourcePort = 0;     // host byte order
+    uint16_t unitPort = 0;       // UDP: the unit's port it arrived on (host byte order)
 };
 
 // A LAN digital I/O unit as the program expects it: the UDP identification service, a TCP

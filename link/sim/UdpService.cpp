@@ -54,7 +54,8 @@ void UdpService::serve(int fd) {
                    0,
                    name,
                    {datagram.begin(), datagram.end()},
-                   ntohs(source.sin_port)});
+                   ntohs(source.sin_port),
+                   localPort(fd)});
 
     const UnitFaults faults = state_.faults();
     const auto reply = datagramReply(name, state_.identity(), faults);

@@ -1,0 +1,221 @@
+#include "link/Identification.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <span>
+
+#include "link/SocketError.h"
+#include "link/SocketOps.h"
+#include "link/Status.h"
+#include "link/UniqueFd.h"
+
+namespace mervane {
+
+namespace {
+
+constexpr auto kRequestPause = std::chrono::milliseconds(10);
+constexpr int kProbeReceiveTimeoutMs = 1000;
+constexpr size_t kTypeCodeOffset = 8;
+
+constexpr std::array<uint8_t, 4> kRequestF6{0x00, 0x00, 0x00, 0xF6};
+constexpr std::array<uint8_t, 2> kRequestLN{'L', 'N'};
+constexpr std::array<uint8_t, 4> kRequestF8{0x00, 0x00, 0x00, 0xF8};
+constexpr std::array<uint8_t, 4> kRequestF4{0x00, 0x00, 0x00, 0xF4};
+constexpr std::array<uint8_t, 4> kRequestE7{0x00, 0x00, 0x00, 0xE7};
+
+bool resolveIPv4(const std::string& text, in_addr& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(text.c_str(), nullptr, &hints, &found);
+    if (rc != 0) {
+        setLastSocketError(winsockErrorFromResolver(rc, errno));
+        return false;
+    }
+    bool ok = false;
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
+            address = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
+            ok = true;
+            break;
+        }
+    }
+    ::freeaddrinfo(found);
+    return ok;
+}
+
+// One identification conversation over a UDP socket owned by the caller: the requests go to
+// whoever answered last (at first, the address the operator typed).
+class UdpExchange {
+  public:
+    UdpExchange(const StopSignal& stop, int fd, const sockaddr_in& destination)
+        : stop_(stop), fd_(fd), destination_(destination) {}
+
+    const sockaddr_in& destination() const { return destination_; }
+    std::span<const uint8_t> lastReply() const {
+        return std::span<const uint8_t>(reply_).first(replyLength_);
+    }
+
+    void send(std::span<const uint8_t> request) const {
+        // Results are not checked: a lost request shows up as a missing reply.
+        (void)::sendto(fd_, request.data(), request.size(), MSG_NOSIGNAL,
+                       reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
+    }
+
+    // Receives one datagram of at most `capacity` bytes (a longer one fails) and makes its
+    // source the destination of the next request. Bounded by the socket's receive time-out.
+    bool receive(size_t capacity) {
+        if (stop_.requested()) return false;
+        capacity = std::min(capacity, reply_.size());
+        sockaddr_in source{};
+        socklen_t length = sizeof source;
+        ssize_t n = -1;
+        do {
+            // MSG_TRUNC gives the datagram's real length, so an oversized one is told apart.
+            n = ::recvfrom(fd_, reply_.data(), capacity, MSG_TRUNC,
+                           reinterpret_cast<sockaddr*>(&source), &length);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            recordErrno(errno, SocketCall::kTimedTransfer);
+            return false;
+        }
+        if (stop_.requested()) return false;  // a shutdown makes the receive return empty
+        if (static_cast<size_t>(n) > capacity) {
+            setLastSocketError(wsa::kMessageSize);
+            return false;
+        }
+        replyLength_ = static_cast<size_t>(n);
+        if (length >= sizeof source && source.sin_family == AF_INET) destination_ = source;
+        return true;
+    }
+
+  private:
+    const StopSignal& stop_;
+    int fd_;
+    sockaddr_in destination_;
+    std::array<uint8_t, kE7ReplyMax> reply_{};  // the largest reply the exchange takes
+    size_t replyLength_ = 0;
+};
+
+// Waits until the first reply is readable, at most `timeoutMs`.
+bool waitForFirstReply(int fd, int timeoutMs) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd pfd{fd, POLLIN, 0};
+        const int rc = ::poll(&pfd, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0) {
+            setLastSocketError(rc == 0 ? wsa::kTimedOut : winsockErrorFromErrno(errno));
+            return false;
+        }
+        return true;
+    }
+}
+
+void recordFirstReply(DeviceIdentity& identity, const UdpExchange& exchange) {
+    identity.unitAddress = exchange.destination();
+    const auto reply = exchange.lastReply();
+    // A reply too short to carry the type code leaves zeros, which match no known type.
+    identity.typeCode = {};
+    if (reply.size() > kTypeCodeOffset + 1) {
+        identity.typeCode = {static_cast<char>(reply[kTypeCodeOffset]),
+                             static_cast<char>(reply[kTypeCodeOffset + 1])};
+    }
+}
+
+bool typeCodeIs(const DeviceIdentity& identity, const char (&code)[3]) {
+    return identity.typeCode[0] == code[0] && identity.typeCode[1] == code[1];
+}
+
+bool extendedExchange(DeviceIdentity& identity, UdpExchange& exchange) {
+    exchange.send(kRequestF8);
+    if (!exchange.receive(kF8ReplyMax)) return false;
+    if (typeCodeIs(identity, "_L")) {
+        identity.generation = UnitGeneration::kGen3;
+        return true;
+    }
+    if (typeCodeIs(identity, "_W")) {
+        identity.generation = UnitGeneration::kGen4;
+        return true;
+    }
+    if (typeCodeIs(identity, "X6")) {
+        exchange.send(kRequestF4);
+        if (!exchange.receive(kF4ReplyMax)) return false;
+    }
+    exchange.send(kRequestE7);
+    return exchange.receive(kE7ReplyMax);
+}
+
+// A short session on the operator's TCP port that asks the unit who it is. The session socket
+// is closed again whatever the outcome.
+int probeUnit(DeviceLink& link) {
+    SessionSocket& socket = link.sessionSocket();
+    if (link.stopSignal().requested() || !socket.open()) return kStatusFailure;
+    const int fd = socket.fd();
+    bindToLocal(fd, link.localBindAddress());
+    setSocketTimeouts(fd, 0, kProbeReceiveTimeoutMs);
+    DeviceIdentity& identity = link.identity();
+    int error = 0;
+    int result = connectWithTimeout(fd, identity.unitAddress, identity.identTimeoutMs, error,
+                                    &link.stopSignal());
+    if (result == kStatusOk && !link.stopSignal().requested()) {
+        drainInput(fd);
+        result = link.commands().queryUnit();
+    }
+    link.closeSession();
+    return link.stopSignal().requested() ? kStatusFailure : result;
+}
+
+}  // namespace
+
+int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
+                 const std::string& addressText) {
+    // Port 0 (an empty or non-numeric field) and anything beyond 16 bits name no port: cutting a
+    // larger value down would quietly connect somewhere the operator did not type.
+    if (port == 0 || port > 0xFFFF) return kStatusFailure;
+    identTimeoutMs = std::max(identTimeoutMs, 1);  // a socket time-out of 0 would never end
+    DeviceIdentity& identity = link.identity();
+    resetIdentity(identity, identTimeoutMs);
+
+    UniqueFd udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!udp.valid()) {
+        recordErrno(errno);
+        return kStatusFailure;
+    }
+    const int fd = udp.get();
+    StopWatchGuard watching(link.stopSignal(), fd);  // declared after its socket: unwatched first
+    setSocketTimeouts(fd, 0, identTimeoutMs);
+    bindToLocal(fd, link.localBindAddress());
+
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(link.identificationPort());
+    if (!resolveIPv4(addressText, destination.sin_addr)) return kStatusFailure;
+    UdpExchange exchange(link.stopSignal(), fd, destination);
+
+    exchange.send(kRequestF6);
+    link.clock().pause(kRequestPause);
+    exchange.send(kRequestLN);
+    link.clock().pause(kRequestPause);
+
+    if (link.stopSignal().requested()) return kStatusFailure;
+    if (!waitForFirstReply(fd, identTimeoutMs)) return kStatusFailure;
+    if (!exchange.receive(kFirstReplyMax)) return kStatusFailure;
+    recordFirstReply(identity, exchange);
+    if (!extendedExchange(identity, exchange)) return kStatusFailure;
+
+    identity.unitAddress.sin_port = htons(static_cast<uint16_t>(port));
+    return probeUnit(link);
+}
+
+}  // namespace mervane

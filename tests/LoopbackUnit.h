@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/DeviceLink.h"
+#include "link/sim/SimulatedUnit.h"
+
+namespace mervane::testing {
+
+// Starts a simulated unit on loopback with ephemeral UDP and TCP ports (so tests may run side by
+// side) and fails the test when it cannot.
+std::unique_ptr<sim::SimulatedUnit> startLoopbackUnit(sim::UnitConfig config);
+
+// A configuration for the unit of `modelIndex` with type code `type` ("_W", "_L", "X6", ...).
+sim::UnitConfig unitConfig(int modelIndex, const char (&type)[3], sim::UnitFaults faults = {});
+
+// Points `link`'s identification at `unit` and shortens the session time-out so that a silent
+// unit costs milliseconds, not tens of seconds.
+void aimLinkAt(DeviceLink& link, const sim::SimulatedUnit& unit, int sessionTimeoutMs = 200);
+
+// The names of what the unit received over one channel, in order ("F6", "LN", "UU", "OJ", ...).
+std::vector<std::string> udpCommands(const sim::SimulatedUnit& unit);
+std::vector<std::string> tcpCommands(const sim::SimulatedUnit& unit);
+
+// How many descriptors the process has open, to show that nothing leaked.
+int openDescriptorCount();
+
+}  // namespace mervane::testing
