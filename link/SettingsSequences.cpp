@@ -1,0 +1,137 @@
+#include "link/SettingsSequences.h"
+
+#include <cstdio>
+#include <string>
+
+#include "link/SocketError.h"
+#include "link/Status.h"
+
+namespace mervane {
+
+namespace {
+
+constexpr const char* kOneShotQuestion =
+    "ワンショット出力設定されている端子があります。\n"
+    "自動ONOFF動作はワンショット出力設定と共存できません。\n"
+    "ワンショット出力設定を解除しますか？";
+
+// Shows `format` with the thread's last socket error in place of its %d, and fails.
+int failWithError(OperatorWindow& window, const char* format) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, lastSocketError());
+    window.showMessage(text);
+    return kStatusFailure;
+}
+
+int outputCount(const DeviceLink& link) {
+    const int count = modelRow(link.identity()).outputCount;
+    return count < 0 ? 0 : (count > kMaxOutputs ? kMaxOutputs : count);
+}
+
+bool isGeneration4(const DeviceLink& link) {
+    return link.identity().generation == UnitGeneration::kGen4;
+}
+
+// Letter units only. Succeeds when no channel has a one-shot output setting, or when the operator
+// agreed to clear them all and every clear went through.
+int resolveOneShotConflict(DeviceLink& link, OperatorWindow& window) {
+    UnitCommands& commands = link.commands();
+    const int n = outputCount(link);
+    for (int channel = 0; channel < n; ++channel) {
+        int32_t value = 0;
+        if (commands.getOneShot(channel, value) != kStatusOk) {
+            return failWithError(window, "設定取得通信エラー: O%d");
+        }
+        if (value == 0) continue;
+        if (!window.askYesNo(kOneShotQuestion)) return kStatusFailure;
+        // Clearing every channel makes sure none is left, so the rest need not be read.
+        for (int k = 0; k < n; ++k) {
+            if (commands.clearOneShot(k) != kStatusOk) {
+                return failWithError(window, "設定通信エラー: 0-%d");
+            }
+        }
+        return kStatusOk;
+    }
+    return kStatusOk;
+}
+
+}  // namespace
+
+const char* activeStatusText(int32_t active) {
+    return active != 0 ? "Active" : "Non-active";
+}
+
+int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window) {
+    UnitCommands& commands = link.commands();
+    AutoOnOffSettings& settings = link.settings();
+    if (modelRow(link.identity()).commandFamily == CommandFamily::kLetter) {
+        if (resolveOneShotConflict(link, window) != kStatusOk) return kStatusFailure;
+    }
+    if (commands.getAutoActive(settings.active) != kStatusOk) {
+        return failWithError(window, "設定取得通信エラー: 1-%d");
+    }
+    if (commands.getEnableMask(settings.enableMask) != kStatusOk) {
+        return failWithError(window, "設定取得通信エラー: 2-%d");
+    }
+    if (isGeneration4(link)) {
+        for (int c = 0; c < outputCount(link); ++c) {
+            const auto i = static_cast<size_t>(c);
+            if (commands.getChannelTimes(c, settings.onTime[i], settings.offTime[i]) != kStatusOk) {
+                return failWithError(window, "設定取得通信エラー: 3-%d");
+            }
+        }
+    } else if (commands.getCommonInterval(settings.intervalIndex) != kStatusOk) {
+        return failWithError(window, "設定取得通信エラー: 4-%d");
+    }
+    return kStatusOk;
+}
+
+int writeTimesOrInterval(DeviceLink& link) {
+    UnitCommands& commands = link.commands();
+    const AutoOnOffSettings& settings = link.settings();
+    if (!isGeneration4(link)) return commands.setCommonInterval(settings.intervalIndex);
+    for (int c = 0; c < outputCount(link); ++c) {
+        const auto i = static_cast<size_t>(c);
+        if (commands.setChannelTimes(c, settings.onTime[i], settings.offTime[i]) != kStatusOk) {
+            return kStatusFailure;
+        }
+    }
+    return kStatusOk;
+}
+
+int switchAutoOnOff(DeviceLink& link, OperatorWindow& window, bool on) {
+    AutoOnOffSettings& settings = link.settings();
+    settings.active = on ? 1 : 0;
+    if (link.commands().setAutoActive(on) != kStatusOk) {
+        window.showMessage("通信エラー");
+        settings.active = on ? 0 : 1;
+        return kStatusFailure;
+    }
+    window.setStatusText(activeStatusText(settings.active));
+    return kStatusOk;
+}
+
+int onReceiveSettings(DeviceLink& link, OperatorWindow& window) {
+    if (readAutoOnOffSettings(link, window) != kStatusOk) return kStatusFailure;
+    window.showAutoOnOffSettings(link.settings(), link.identity());
+    return kStatusOk;
+}
+
+int onApplySettings(DeviceLink& link, OperatorWindow& window) {
+    AutoOnOffSettings& settings = link.settings();
+    if (window.gatherAutoOnOffSettings(settings, link.identity()) != kStatusOk) {
+        return kStatusFailure;
+    }
+    if (link.commands().setEnableMask(settings.enableMask) == kStatusOk &&
+        writeTimesOrInterval(link) == kStatusOk) {
+        return kStatusOk;
+    }
+    window.showMessage("設定反映通信エラー。");
+    return kStatusFailure;
+}
+
+int onStartStop(DeviceLink& link, OperatorWindow& window) {
+    return switchAutoOnOff(link, window, link.settings().active == 0);
+}
+
+}  // namespace mervane
