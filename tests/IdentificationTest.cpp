@@ -88,6 +88,21 @@ TEST(IdentificationTest, LaterRequestsGoWhereTheFirstReplyCameFrom) {
     }
 }
 
+TEST(IdentificationTest, EveryRequestLeavesFromTheChosenLocalAddress) {
+    auto unit = startLoopbackUnit(unitConfig(3, "AB"));
+    DeviceLink link;
+    aimLinkAt(link, *unit);
+    in_addr chosen{};
+    ASSERT_EQ(::inet_pton(AF_INET, "127.0.0.2", &chosen), 1);
+    link.setLocalBindAddress(chosen.s_addr);
+
+    ASSERT_EQ(identifyUnit(link, kShortTimeoutMs, unit->tcpPort(), "127.0.0.1"), kStatusOk);
+    const auto records = unit->received();
+    ASSERT_EQ(records.size(), 5u);  // F6, LN, F8, E7 and the unit query
+    for (const auto& record : records)
+        EXPECT_EQ(record.sourceAddress, "127.0.0.2");
+}
+
 TEST(IdentificationTest, UnansweredUnitQueryFallsBackToTheExtendedOne) {
     sim::UnitFaults faults;
     faults.noUuAnswer = true;

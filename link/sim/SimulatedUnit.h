@@ -69,6 +69,7 @@ struct ReceivedRecord {
     std::vector<uint8_t> bytes;  // exactly as received
     uint16_t sourcePort = 0;     // host byte order
     uint16_t unitPort = 0;       // UDP: the unit's port it arrived on (host byte order)
+    std::string sourceAddress;   // the sender's IPv4 address, dotted
 };
 
 // A LAN digital I/O unit as the program expects it: the UDP identification service, a TCP

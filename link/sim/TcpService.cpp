@@ -52,6 +52,7 @@ void TcpService::accept() {
     connectionNumber_ = state_.acceptConnection();
     requestsOnConnection_ = 0;
     peerPort_ = ntohs(peer.sin_port);
+    peerAddress_ = dottedAddress(peer.sin_addr);
     buffer_.clear();
 }
 
@@ -71,7 +72,7 @@ void TcpService::receive() {
 
 bool TcpService::handle(const TcpRequest& request) {
     state_.record({ReceivedRecord::Channel::kTcp, connectionNumber_, request.command, request.bytes,
-                   peerPort_});
+                   peerPort_, 0, peerAddress_});
     ++requestsOnConnection_;
 
     const auto reply = state_.answer(request);

@@ -36,6 +36,7 @@ class TcpService {
     int connectionNumber_ = 0;
     int requestsOnConnection_ = 0;
     uint16_t peerPort_ = 0;
+    std::string peerAddress_;
     RequestBuffer buffer_;
 };
 

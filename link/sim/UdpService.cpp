@@ -55,7 +55,8 @@ void UdpService::serve(int fd) {
                    name,
                    {datagram.begin(), datagram.end()},
                    ntohs(source.sin_port),
-                   localPort(fd)});
+                   localPort(fd),
+                   dottedAddress(source.sin_addr)});
 
     const UnitFaults faults = state_.faults();
     const auto reply = datagramReply(name, state_.identity(), faults);

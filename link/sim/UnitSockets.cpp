@@ -82,4 +82,10 @@ bool sendAll(int fd, std::span<const uint8_t> bytes, const WakeSignal& wake) {
     return true;
 }
 
+std::string dottedAddress(const in_addr& address) {
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address, text, sizeof text);
+    return text;
+}
+
 }  // namespace mervane::sim

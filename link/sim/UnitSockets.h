@@ -22,6 +22,9 @@ UniqueFd openTcpListener(const in_addr& address, uint16_t port, std::string& err
 // The port a socket is bound to, host byte order (0 when unknown).
 uint16_t localPort(int fd);
 
+// "127.0.0.1" for an address in network byte order.
+std::string dottedAddress(const in_addr& address);
+
 // Sends all of `bytes` on a non-blocking stream socket, waiting for room with poll() next to
 // the wake signal. False when the peer is gone or the unit is stopping.
 bool sendAll(int fd, std::span<const uint8_t> bytes, const WakeSignal& wake);
