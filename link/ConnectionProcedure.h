@@ -48,7 +48,8 @@ class ConnectionProcedure {
 
     // Ends a running worker promptly (its sockets are shut down, it stops at its next step and
     // touches the window no more) and waits for it. For the window's closing; the procedure
-    // takes no further connect after it.
+    // takes no further connect after it. A window whose calls wait for its own thread must let
+    // a call that is already waiting return (a question answered No) before it calls this.
     void shutdown();
 
     // Waits until the current worker, if any, has finished. For tests and the command line.
