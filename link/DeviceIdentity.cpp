@@ -13,6 +13,11 @@ const ModelRow& modelRow(const DeviceIdentity& identity) {
     return modelRow(identity.modelIndex);
 }
 
+int outputCount(const DeviceIdentity& identity) {
+    const int count = modelRow(identity).outputCount;
+    return count < 0 ? 0 : (count > kMaxOutputs ? kMaxOutputs : count);
+}
+
 std::string_view modelDisplayName(const DeviceIdentity& identity) {
     if (identity.modelIndex < 0 || identity.modelIndex >= kModelCount) return {};
     const size_t gen3 = identity.generation == UnitGeneration::kGen3 ? 1 : 0;

@@ -35,6 +35,9 @@ void resetIdentity(DeviceIdentity& identity, int32_t identTimeoutMs);
 // The model row of the identified unit (an all-zero row while none is identified).
 const ModelRow& modelRow(const DeviceIdentity& identity);
 
+// The identified unit's outputs DO1..DOn: n, 0..8 (0 while none is identified).
+int outputCount(const DeviceIdentity& identity);
+
 // The model's display text for its generation (the second name when generation is exactly 3).
 std::string_view modelDisplayName(const DeviceIdentity& identity);
 

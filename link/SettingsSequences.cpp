@@ -23,11 +23,6 @@ int failWithError(OperatorWindow& window, const char* format) {
     return kStatusFailure;
 }
 
-int outputCount(const DeviceLink& link) {
-    const int count = modelRow(link.identity()).outputCount;
-    return count < 0 ? 0 : (count > kMaxOutputs ? kMaxOutputs : count);
-}
-
 bool isGeneration4(const DeviceLink& link) {
     return link.identity().generation == UnitGeneration::kGen4;
 }
@@ -36,7 +31,7 @@ bool isGeneration4(const DeviceLink& link) {
 // agreed to clear them all and every clear went through.
 int resolveOneShotConflict(DeviceLink& link, OperatorWindow& window) {
     UnitCommands& commands = link.commands();
-    const int n = outputCount(link);
+    const int n = outputCount(link.identity());
     for (int channel = 0; channel < n; ++channel) {
         int32_t value = 0;
         if (commands.getOneShot(channel, value) != kStatusOk) {
@@ -74,7 +69,7 @@ int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window) {
         return failWithError(window, "設定取得通信エラー: 2-%d");
     }
     if (isGeneration4(link)) {
-        for (int c = 0; c < outputCount(link); ++c) {
+        for (int c = 0; c < outputCount(link.identity()); ++c) {
             const auto i = static_cast<size_t>(c);
             if (commands.getChannelTimes(c, settings.onTime[i], settings.offTime[i]) != kStatusOk) {
                 return failWithError(window, "設定取得通信エラー: 3-%d");
@@ -90,7 +85,7 @@ int writeTimesOrInterval(DeviceLink& link) {
     UnitCommands& commands = link.commands();
     const AutoOnOffSettings& settings = link.settings();
     if (!isGeneration4(link)) return commands.setCommonInterval(settings.intervalIndex);
-    for (int c = 0; c < outputCount(link); ++c) {
+    for (int c = 0; c < outputCount(link.identity()); ++c) {
         const auto i = static_cast<size_t>(c);
         if (commands.setChannelTimes(c, settings.onTime[i], settings.offTime[i]) != kStatusOk) {
             return kStatusFailure;

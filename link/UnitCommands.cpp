@@ -29,7 +29,7 @@ constexpr bool holds(size_t frameLength, size_t lastPositionRead) {
 }  // namespace
 
 bool UnitCommands::channelInRange(int channel) const {
-    return channel >= 0 && channel < modelRow(identity_).outputCount;
+    return channel >= 0 && channel < outputCount(identity_);
 }
 
 size_t UnitCommands::letterExchange(std::span<const uint8_t> request, FrameBuffer& reply,
