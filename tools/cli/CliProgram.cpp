@@ -1,0 +1,86 @@
+#include "tools/cli/CliProgram.h"
+
+#include <ostream>
+#include <variant>
+
+#include "link/ConnectionProcedure.h"
+#include "link/SettingsSequences.h"
+#include "link/Status.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/ConsoleWindow.h"
+#include "tools/cli/ExitStatus.h"
+#include "tools/cli/SettingsReport.h"
+
+namespace mervane::cli {
+
+namespace {
+
+AnswerPolicy answerPolicy(const CliRequest& request, bool inputIsTerminal) {
+    if (request.assumeYes) return AnswerPolicy::kYes;
+    return inputIsTerminal ? AnswerPolicy::kAskOnTerminal : AnswerPolicy::kNo;
+}
+
+void printSettings(const CliRequest& request, const DeviceLink& link, std::ostream& out) {
+    out << (request.json ? settingsJson(link.settings(), link.identity())
+                         : settingsText(link.settings(), link.identity()))
+        << std::flush;
+}
+
+// The command proper, on a connected link whose settings have just been read.
+int runCommand(const CliRequest& request, DeviceLink& link, ConsoleWindow& window,
+               std::ostream& out) {
+    switch (request.command) {
+        case CliCommand::kRead:
+            printSettings(request, link, out);
+            return kExitOk;
+        case CliCommand::kApply:
+            if (onApplySettings(link, window) != kStatusOk) {
+                return window.changesRefused() ? kExitUsage : kExitFailed;
+            }
+            printSettings(request, link, out);
+            return kExitOk;
+        case CliCommand::kStart:
+        case CliCommand::kStop:
+            // Without --json the window prints the new status text.
+            if (switchAutoOnOff(link, window, request.command == CliCommand::kStart) != kStatusOk) {
+                return kExitFailed;
+            }
+            if (request.json) printSettings(request, link, out);
+            return kExitOk;
+    }
+    return kExitFailed;
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err, bool inputIsTerminal,
+           const std::function<void(DeviceLink&)>& prepareLink) {
+    auto parsed = parseCommandLine(args);
+    if (const auto* exit = std::get_if<CliExit>(&parsed)) {
+        out << exit->out << std::flush;
+        err << exit->err << std::flush;
+        return exit->status;
+    }
+    const CliRequest& request = std::get<CliRequest>(parsed);
+
+    DeviceLink link;
+    link.setLocalBindAddress(request.localBindAddress);
+    if (prepareLink) prepareLink(link);
+
+    ConsoleWindow window(request.host, request.port, in, err);
+    window.setAnswerPolicy(answerPolicy(request, inputIsTerminal));
+    window.setChanges(request.changes);
+    window.setStatusStream(request.json ? nullptr : &out);
+
+    ConnectionProcedure procedure(link, window);
+    procedure.setTimeoutMs(request.identTimeoutMs);
+    // Leaves no session open when it fails; the operator has been told why.
+    if (procedure.connectUnit(window) != kStatusOk) return kExitFailed;
+
+    const int status = runCommand(request, link, window, out);
+    link.closeSession();
+    return status;
+}
+
+}  // namespace mervane::cli

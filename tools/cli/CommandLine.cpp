@@ -1,0 +1,264 @@
+#include "tools/cli/CommandLine.h"
+
+#include <arpa/inet.h>
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <string_view>
+
+#include "link/AutoOnOffSettings.h"
+#include "link/ModelTable.h"
+#include "tools/cli/ExitStatus.h"
+
+#ifndef MERVANE_VERSION
+#error "MERVANE_VERSION comes from the build (the project's version)"
+#endif
+
+namespace mervane::cli {
+
+namespace {
+
+constexpr const char* kProgram = "mervane-cli";
+
+CliExit usageError(const std::string& what) {
+    return {kExitUsage,
+            {},
+            std::string(kProgram) + ": " + what + "\nRun 'mervane-cli --help' for usage.\n"};
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// Plain decimal digits only (no sign, no blanks) within min..max; large values saturate so that
+// they fail the range instead of wrapping.
+std::optional<long> decimalIn(std::string_view text, long min, long max) {
+    if (text.empty()) return std::nullopt;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > 1'000'000'000L) value = 1'000'000'000L;
+    }
+    if (value < min || value > max) return std::nullopt;
+    return value;
+}
+
+std::optional<uint32_t> hexMask(std::string_view text) {
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    uint32_t value = 0;
+    for (const char c : text) {
+        uint32_t digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<uint32_t>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            digit = static_cast<uint32_t>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+            digit = static_cast<uint32_t>(c - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+        value = value << 4 | digit;
+    }
+    return value;
+}
+
+std::string intervalListText() {
+    std::string text;
+    for (const int ms : IntervalList) {
+        if (!text.empty()) text += ", ";
+        text += std::to_string(ms);
+    }
+    return text;
+}
+
+// "CH:ON:OFF", or the reason it is not acceptable.
+std::variant<ChannelTimesChange, std::string> channelTimes(const std::string& text) {
+    const std::string option = "--times " + text + ": ";
+    std::array<std::string_view, 3> fields;
+    std::string_view rest = text;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const size_t colon = rest.find(':');
+        const bool last = i + 1 == fields.size();
+        if (last != (colon == std::string_view::npos)) {
+            return "--times " + quoted(text) + ": expected CH:ON:OFF, such as 1:5:10";
+        }
+        fields[i] = rest.substr(0, colon);
+        if (!last) rest.remove_prefix(colon + 1);
+    }
+    const auto channel = decimalIn(fields[0], 1, kMaxOutputs);
+    if (!channel) return option + "the channel must be 1..8 (DO1..DO8)";
+    const auto on = decimalIn(fields[1], 1, 255);
+    if (!on) return option + "the ON time must be 1..255 (units of 100 ms)";
+    const auto off = decimalIn(fields[2], 1, 255);
+    if (!off) return option + "the OFF time must be 1..255 (units of 100 ms)";
+    return ChannelTimesChange{static_cast<int>(*channel), static_cast<int32_t>(*on),
+                              static_cast<int32_t>(*off)};
+}
+
+struct CommandName {
+    const char* name;
+    CliCommand command;
+    const char* description;
+};
+
+constexpr std::array<CommandName, 4> kCommands{{
+    {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings"},
+    {"apply", CliCommand::kApply, "Change the named settings and write them to the unit"},
+    {"start", CliCommand::kStart, "Start the unit's automatic ON/OFF cycle"},
+    {"stop", CliCommand::kStop, "Stop the unit's automatic ON/OFF cycle"},
+}};
+
+// The options as typed; converted and checked after CLI11 has split the line up.
+struct RawOptions {
+    std::string bind;
+    std::string timeout;
+    std::string port;
+    std::string host;
+    std::string mask;
+    std::vector<std::string> times;
+    std::string interval;
+};
+
+std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest request) {
+    if (raw.host.empty()) {
+        return usageError(std::string(kCommands[static_cast<size_t>(request.command)].name) +
+                          ": HOST is missing (the unit's IPv4 address or host name)");
+    }
+    request.host = raw.host;
+    if (!raw.bind.empty()) {
+        in_addr address{};
+        if (inet_pton(AF_INET, raw.bind.c_str(), &address) != 1) {
+            return usageError("--bind " + quoted(raw.bind) +
+                              ": not an IPv4 address such as 192.168.0.10");
+        }
+        request.localBindAddress = address.s_addr;
+    }
+    if (!raw.timeout.empty()) {
+        const auto ms = decimalIn(raw.timeout, 1, 19999);
+        if (!ms) {
+            return usageError("-T " + raw.timeout +
+                              ": the identification time-out must be 1..19999 ms");
+        }
+        request.identTimeoutMs = static_cast<int32_t>(*ms);
+    }
+    if (!raw.port.empty()) {
+        const auto port = decimalIn(raw.port, 1, 65535);
+        if (!port) return usageError("--port " + raw.port + ": the TCP port must be 1..65535");
+        request.port = static_cast<uint16_t>(*port);
+    }
+    SettingsChanges& changes = request.changes;
+    if (!raw.mask.empty()) {
+        const auto mask = hexMask(raw.mask);
+        if (!mask) {
+            return usageError("--mask " + quoted(raw.mask) +
+                              ": not a hexadecimal output mask such as 0x0F");
+        }
+        if (*mask > 0xFF) {
+            return usageError("--mask " + raw.mask + ": a unit has at most 8 outputs (0x00..0xFF)");
+        }
+        changes.enableMask = *mask;
+    }
+    for (const std::string& text : raw.times) {
+        auto parsed = channelTimes(text);
+        if (const auto* why = std::get_if<std::string>(&parsed)) return usageError(*why);
+        changes.times.push_back(std::get<ChannelTimesChange>(parsed));
+    }
+    if (!raw.interval.empty()) {
+        const auto ms = decimalIn(raw.interval, 1, 1'000'000);
+        const auto index = ms ? intervalIndexOf(static_cast<int>(*ms)) : std::nullopt;
+        if (!index) {
+            return usageError("--interval " + raw.interval + ": not one of the intervals (" +
+                              intervalListText() + " ms)");
+        }
+        changes.intervalIndex = *index;
+    }
+    return request;
+}
+
+}  // namespace
+
+std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string>& args) {
+    RawOptions raw;
+    CliRequest request;
+
+    CLI::App app{"Reads and changes the automatic ON/OFF settings of a LAN digital I/O unit.",
+                 kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + MERVANE_VERSION);
+    app.footer(
+        "Exit status: 0 done, 1 the unit or the network failed, 2 a usage error.\n"
+        "Run 'mervane-cli COMMAND --help' for the options of a command.");
+    // Options of the program may also follow the command and its HOST; of a repeated one the last
+    // counts.
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+    app.add_option("--bind", raw.bind, "Local IPv4 address to talk from (default: any)")
+        ->type_name("ADDR")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("-T", raw.timeout, "Identification time-out in ms, 1..19999 (default 2000)")
+        ->type_name("MS")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--port", raw.port, "The unit's TCP port (default 10003)")
+        ->type_name("N")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_flag("--json", request.json, "Print the settings as one JSON object");
+    app.add_flag("--yes", request.assumeYes,
+                 "Answer Yes when asked whether to clear one-shot output settings");
+
+    std::array<CLI::App*, kCommands.size()> commands{};
+    for (size_t i = 0; i < kCommands.size(); ++i) {
+        CLI::App* command = app.add_subcommand(kCommands[i].name, kCommands[i].description);
+        command->add_option("HOST", raw.host, "The unit's IPv4 address or host name")
+            ->type_name("");
+        commands[i] = command;
+    }
+    CLI::App* apply = commands[static_cast<size_t>(CliCommand::kApply)];
+    apply->add_option("--mask", raw.mask, "Enabled outputs, hexadecimal, bit 0 = DO1 (0x0F)")
+        ->type_name("M");
+    apply
+        ->add_option("--times", raw.times,
+                     "DO CH's ON and OFF times in 100 ms, each 1..255 (generation 4; repeatable)")
+        ->type_name("CH:ON:OFF")
+        ->allow_extra_args(false);
+    apply
+        ->add_option("--interval", raw.interval,
+                     "The common interval in ms, e.g. 500 (units other than generation 4)")
+        ->type_name("MS");
+    // Left-overs are reported below with better words than CLI11's; set last so that the
+    // commands do not inherit it and pass what they do not know up to here.
+    app.allow_extras();
+
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return CliExit{kExitOk, app.help(), {}};
+    } catch (const CLI::CallForVersion& e) {
+        return CliExit{kExitOk, std::string(e.what()) + "\n", {}};
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
+    }
+
+    const std::vector<std::string> extras = app.remaining();
+    const auto chosen = app.get_subcommands();
+    if (chosen.empty()) {
+        for (const std::string& extra : extras) {
+            if (!extra.empty() && extra[0] == '-') return usageError("unknown option " + extra);
+            return usageError("unknown command " + quoted(extra) +
+                              "; the commands are read, apply, start and stop");
+        }
+        return usageError("no command given; the commands are read, apply, start and stop");
+    }
+    for (size_t i = 0; i < kCommands.size(); ++i) {
+        if (commands[i] == chosen.front()) request.command = kCommands[i].command;
+    }
+    if (!extras.empty()) {
+        return usageError(chosen.front()->get_name() + " does not take " + quoted(extras.front()));
+    }
+    return convert(raw, std::move(request));
+}
+
+}  // namespace mervane::cli

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <utility>
+
+#include "link/OperatorWindow.h"
+#include "tools/cli/CommandLine.h"
+
+namespace mervane::cli {
+
+// How the one-shot question is answered.
+enum class AnswerPolicy {
+    kYes,            // --yes
+    kNo,             // no --yes, and nobody at a terminal to ask
+    kAskOnTerminal,  // the question goes to the error stream, a y/N line comes from the input
+};
+
+// The operator window of the command line. Operator messages go to the error stream as they
+// stand, one per line; status texts ("Active", "Non-active") to the status stream when one is
+// set. The gather applies the requested changes onto the settings read from the unit, after
+// checking them against the identified unit; a refusal writes the reason to the error stream,
+// sends nothing and is remembered as a usage error. Everything that only arranges a window is a
+// no-op. Used from one thread.
+class ConsoleWindow final : public OperatorWindow {
+  public:
+    ConsoleWindow(std::string host, uint16_t port, std::istream& in, std::ostream& err);
+
+    void setAnswerPolicy(AnswerPolicy policy) { policy_ = policy; }
+    void setChanges(SettingsChanges changes) { changes_ = std::move(changes); }
+    // nullptr: status texts are dropped (the --json output stays a single object).
+    void setStatusStream(std::ostream* status) { status_ = status; }
+
+    // True once a gather refused the requested changes: the command line, not the unit, was wrong.
+    bool changesRefused() const { return changesRefused_; }
+
+    void showMessage(const std::string& text) override;
+    bool askYesNo(const std::string& text) override;
+    void showAutoOnOffSettings(const AutoOnOffSettings&, const DeviceIdentity&) override {}
+    int gatherAutoOnOffSettings(AutoOnOffSettings& settings, const DeviceIdentity& unit) override;
+    void setStatusText(const std::string& text) override;
+    void setConnectCaption(const std::string&) override {}
+    void enableConnectButton(bool) override {}
+    void setUnitIdText(const std::string&) override {}
+    void setModelText(const std::string&) override {}
+    void applyConnectionState(ConnectionState, const DeviceIdentity&) override {}
+    std::string addressText() override { return host_; }
+    std::string portText() override { return std::to_string(port_); }
+
+  private:
+    int refuse(const std::string& why);
+
+    std::string host_;
+    uint16_t port_;
+    std::istream& in_;
+    std::ostream& err_;
+    std::ostream* status_ = nullptr;
+    AnswerPolicy policy_ = AnswerPolicy::kNo;
+    SettingsChanges changes_;
+    bool changesRefused_ = false;
+};
+
+}  // namespace mervane::cli

@@ -1,0 +1,89 @@
+#include "tools/cli/SettingsReport.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "link/SettingsSequences.h"
+#include "tools/cli/UnitFacts.h"
+
+namespace mervane::cli {
+
+namespace {
+
+[[gnu::format(printf, 1, 2)]] std::string line(const char* format, ...) {
+    char text[128];
+    va_list values;
+    va_start(values, format);
+    std::vsnprintf(text, sizeof text, format, values);
+    va_end(values);
+    std::string result = text;
+    while (!result.empty() && result.back() == ' ')
+        result.pop_back();  // from padded columns
+    return result + '\n';
+}
+
+// "  5 (500 ms)  ", padded so that the columns line up.
+std::string timeText(int32_t units) {
+    char ms[24];
+    std::snprintf(ms, sizeof ms, "(%d ms)", units * 100);
+    char text[40];
+    std::snprintf(text, sizeof text, "%3d %-10s", units, ms);
+    return text;
+}
+
+}  // namespace
+
+std::string settingsText(const AutoOnOffSettings& settings, const DeviceIdentity& unit) {
+    const int outputs = outputCount(unit);
+    std::string text;
+    text += line("Unit id   %u", static_cast<unsigned>(unit.unitId));
+    text += "Model     " + std::string(modelDisplayName(unit)) + '\n';
+    text += line("Status    %s", activeStatusText(settings.active));
+    const bool perOutputTimes = hasPerOutputTimes(unit);
+    if (!perOutputTimes) {
+        if (const auto ms = intervalMs(settings.intervalIndex)) {
+            text += line("Interval  %d ms", *ms);
+        } else {
+            text += line("Interval  index %d (not in the interval list)", settings.intervalIndex);
+        }
+    }
+    for (int c = 0; c < outputs; ++c) {
+        const auto i = static_cast<size_t>(c);
+        const char* enabled = (settings.enableMask >> c & 1U) != 0 ? "enabled " : "disabled";
+        if (perOutputTimes) {
+            text +=
+                line("DO%d  %s  ON %s  OFF %s", c + 1, enabled,
+                     timeText(settings.onTime[i]).c_str(), timeText(settings.offTime[i]).c_str());
+        } else {
+            text += line("DO%d  %s", c + 1, enabled);
+        }
+    }
+    return text;
+}
+
+std::string settingsJson(const AutoOnOffSettings& settings, const DeviceIdentity& unit) {
+    const int outputs = outputCount(unit);
+    nlohmann::json object = {
+        {"unitId", unit.unitId},
+        {"model", std::string(modelDisplayName(unit))},
+        {"generation", static_cast<int>(unit.generation)},
+        {"outputs", outputs},
+        {"active", settings.active != 0},
+        {"enableMask", settings.enableMask},
+    };
+    if (hasPerOutputTimes(unit)) {
+        const auto n = static_cast<std::ptrdiff_t>(outputs);
+        object["onTime"] =
+            std::vector<int32_t>(settings.onTime.begin(), settings.onTime.begin() + n);
+        object["offTime"] =
+            std::vector<int32_t>(settings.offTime.begin(), settings.offTime.begin() + n);
+    } else {
+        object["intervalIndex"] = settings.intervalIndex;
+        const auto ms = intervalMs(settings.intervalIndex);
+        object["intervalMs"] = ms ? nlohmann::json(*ms) : nlohmann::json(nullptr);
+    }
+    return object.dump() + '\n';
+}
+
+}  // namespace mervane::cli
