@@ -182,6 +182,26 @@ TEST(IdentificationTest, NoReplyFailsAfterAboutTheTimeOut) {
     EXPECT_LT(took, 3s);
 }
 
+TEST(IdentificationTest, ZeroTimeOutStillEnds) {
+    auto unit = startLoopbackUnit(unitConfig(19, "_W", noUdpReply()));
+    DeviceLink link;
+    aimLinkAt(link, *unit);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(identifyUnit(link, 0, unit->tcpPort(), "127.0.0.1"), kStatusFailure);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
+TEST(IdentificationTest, FirstReplyTooShortForATypeCodeCountsAsAnUnknownType) {
+    sim::UnitFaults faults;
+    faults.firstReplySize = 9;  // byte 9 missing
+    auto unit = startLoopbackUnit(unitConfig(3, "_W", faults));
+    DeviceLink link;
+    aimLinkAt(link, *unit);
+    ASSERT_EQ(identifyUnit(link, kShortTimeoutMs, unit->tcpPort(), "127.0.0.1"), kStatusOk);
+    EXPECT_EQ(link.identity().typeCode, (std::array<char, 2>{}));
+    EXPECT_EQ(udpCommands(*unit), (Strings{"F6", "LN", "F8", "E7"}));
+}
+
 TEST(IdentificationTest, RefusedProbeConnectionLeavesNoSocketOpen) {
     const int descriptorsBefore = openDescriptorCount();
     {
