@@ -106,20 +106,10 @@ class UdpExchange {
 
 // Waits until the first reply is readable, at most `timeoutMs`.
 bool waitForFirstReply(int fd, int timeoutMs) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd pfd{fd, POLLIN, 0};
-        const int rc = ::poll(&pfd, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
-        if (rc < 0 && errno == EINTR) continue;
-        if (rc <= 0) {
-            setLastSocketError(rc == 0 ? wsa::kTimedOut : winsockErrorFromErrno(errno));
-            return false;
-        }
-        return true;
-    }
+    const int rc = pollFor(fd, POLLIN, std::max(timeoutMs, 0));
+    if (rc > 0) return true;
+    setLastSocketError(rc == 0 ? wsa::kTimedOut : winsockErrorFromErrno(errno));
+    return false;
 }
 
 void recordFirstReply(DeviceIdentity& identity, const UdpExchange& exchange) {

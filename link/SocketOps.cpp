@@ -21,17 +21,6 @@ void bindToLocal(int fd, uint32_t localAddress) {
     (void)::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
 }
 
-namespace {
-
-void setTimeout(int fd, int option, int ms) {
-    timeval tv{};
-    tv.tv_sec = ms / 1000;
-    tv.tv_usec = (ms % 1000) * 1000;
-    (void)::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv);
-}
-
-// Waits for `events` on `fd` for at most `timeoutMs`, resuming after signals with the time left.
-// Returns poll()'s result: > 0 ready, 0 timed out, < 0 failed.
 int pollFor(int fd, short events, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -43,6 +32,15 @@ int pollFor(int fd, short events, int timeoutMs) {
         if (rc < 0 && errno == EINTR) continue;
         return rc;
     }
+}
+
+namespace {
+
+void setTimeout(int fd, int option, int ms) {
+    timeval tv{};
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+    (void)::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv);
 }
 
 // Puts the socket into non-blocking mode for the connect and back when it goes out of scope,

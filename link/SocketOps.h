@@ -12,6 +12,10 @@ namespace mervane {
 // is deliberately not reported: when the bind fails the system picks the local address itself.
 void bindToLocal(int fd, uint32_t localAddress);
 
+// Waits for `events` on `fd` for at most `timeoutMs`, resuming after signals with the time left.
+// Returns poll()'s result: > 0 ready, 0 timed out, < 0 failed (errno tells why).
+int pollFor(int fd, short events, int timeoutMs);
+
 // Sets SO_SNDTIMEO and/or SO_RCVTIMEO in milliseconds (0 leaves that option alone). Results are
 // ignored, as for the bind.
 void setSocketTimeouts(int fd, int sendTimeoutMs, int receiveTimeoutMs);
