@@ -39,6 +39,9 @@ TEST(CommandLineTest, AcceptedLinesGiveTheRequest) {
          "1 h bind=0 T=2000 port=10003 json=0 yes=0 mask=f interval=31 times=1:1:255 8:255:1 "},
         {{"apply", "h", "--mask", "a5", "--interval", "100"},
          "1 h bind=0 T=2000 port=10003 json=0 yes=0 mask=a5 interval=0 times="},
+        // No unit is contacted, so there is no HOST.
+        {{"--json", "adapters"},
+         "4  bind=0 T=2000 port=10003 json=1 yes=0 mask=100 interval=-1 times="},
     };
     for (const auto& [args, expected] : cases) {
         const auto parsed = parseCommandLine(args);

@@ -6,6 +6,9 @@
 #include "link/ConnectionProcedure.h"
 #include "link/SettingsSequences.h"
 #include "link/Status.h"
+#include "net/Adapters.h"
+#include "net/LinuxAdapterSource.h"
+#include "tools/cli/AdapterReport.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConsoleWindow.h"
 #include "tools/cli/ExitStatus.h"
@@ -18,6 +21,18 @@ namespace {
 AnswerPolicy answerPolicy(const CliRequest& request, bool inputIsTerminal) {
     if (request.assumeYes) return AnswerPolicy::kYes;
     return inputIsTerminal ? AnswerPolicy::kAskOnTerminal : AnswerPolicy::kNo;
+}
+
+int listAdapters(const CliRequest& request, AdapterSource* source, std::ostream& out,
+                 std::ostream& err) {
+    LinuxAdapterSource machine;
+    const AdapterList adapters = enumerateAdapters(source != nullptr ? *source : machine);
+    if (adapters.empty()) {
+        err << kNoAdapterMessage << '\n' << std::flush;
+        return kExitFailed;
+    }
+    out << (request.json ? adaptersJson(adapters) : adaptersText(adapters)) << std::flush;
+    return kExitOk;
 }
 
 void printSettings(const CliRequest& request, const DeviceLink& link, std::ostream& out) {
@@ -47,6 +62,8 @@ int runCommand(const CliRequest& request, DeviceLink& link, ConsoleWindow& windo
             }
             if (request.json) printSettings(request, link, out);
             return kExitOk;
+        case CliCommand::kAdapters:
+            break;  // contacts no unit; listed before any link is made
     }
     return kExitFailed;
 }
@@ -55,7 +72,7 @@ int runCommand(const CliRequest& request, DeviceLink& link, ConsoleWindow& windo
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, bool inputIsTerminal,
-           const std::function<void(DeviceLink&)>& prepareLink) {
+           const std::function<void(DeviceLink&)>& prepareLink, AdapterSource* adapterSource) {
     auto parsed = parseCommandLine(args);
     if (const auto* exit = std::get_if<CliExit>(&parsed)) {
         out << exit->out << std::flush;
@@ -63,6 +80,9 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return exit->status;
     }
     const CliRequest& request = std::get<CliRequest>(parsed);
+    if (request.command == CliCommand::kAdapters) {
+        return listAdapters(request, adapterSource, out, err);
+    }
 
     DeviceLink link;
     link.setLocalBindAddress(request.localBindAddress);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
+#include "net/AdapterSource.h"
 
 namespace mervane::cli {
 
@@ -15,10 +16,16 @@ namespace mervane::cli {
 // closes the session. Results go to `out`, operator messages and usage errors to `err`. Returns
 // the exit status (tools/cli/ExitStatus.h). Runs on the calling thread.
 //
+// The adapters command contacts no unit: it prints the usable local addresses from
+// `adapterSource` as the window lists them, or kNoAdapterMessage on `err` (exit status 1) when
+// there are none.
+//
 // `prepareLink` is called on the fresh link before anything is sent, for tests that aim it at a
-// simulated unit; the program itself leaves the link as it comes.
+// simulated unit; the program itself leaves the link as it comes. Without `adapterSource` the
+// machine's own adapters are listed (LinuxAdapterSource).
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, bool inputIsTerminal,
-           const std::function<void(DeviceLink&)>& prepareLink = {});
+           const std::function<void(DeviceLink&)>& prepareLink = {},
+           AdapterSource* adapterSource = nullptr);
 
 }  // namespace mervane::cli

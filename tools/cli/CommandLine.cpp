@@ -105,12 +105,16 @@ struct CommandName {
     const char* description;
 };
 
-constexpr std::array<CommandName, 4> kCommands{{
+// In the order of CliCommand.
+constexpr std::array<CommandName, 5> kCommands{{
     {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings"},
     {"apply", CliCommand::kApply, "Change the named settings and write them to the unit"},
     {"start", CliCommand::kStart, "Start the unit's automatic ON/OFF cycle"},
     {"stop", CliCommand::kStop, "Stop the unit's automatic ON/OFF cycle"},
+    {"adapters", CliCommand::kAdapters, "List the local addresses the window offers to talk from"},
 }};
+
+constexpr const char* kCommandList = "the commands are read, apply, start, stop and adapters";
 
 // The options as typed; converted and checked after CLI11 has split the line up.
 struct RawOptions {
@@ -124,7 +128,7 @@ struct RawOptions {
 };
 
 std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest request) {
-    if (raw.host.empty()) {
+    if (raw.host.empty() && request.command != CliCommand::kAdapters) {
         return usageError(std::string(kCommands[static_cast<size_t>(request.command)].name) +
                           ": HOST is missing (the unit's IPv4 address or host name)");
     }
@@ -204,15 +208,18 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     app.add_option("--port", raw.port, "The unit's TCP port (default 10003)")
         ->type_name("N")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_flag("--json", request.json, "Print the settings as one JSON object");
+    app.add_flag("--json", request.json,
+                 "Print the settings as one JSON object, the adapters as one JSON array");
     app.add_flag("--yes", request.assumeYes,
                  "Answer Yes when asked whether to clear one-shot output settings");
 
     std::array<CLI::App*, kCommands.size()> commands{};
     for (size_t i = 0; i < kCommands.size(); ++i) {
         CLI::App* command = app.add_subcommand(kCommands[i].name, kCommands[i].description);
-        command->add_option("HOST", raw.host, "The unit's IPv4 address or host name")
-            ->type_name("");
+        if (kCommands[i].command != CliCommand::kAdapters) {
+            command->add_option("HOST", raw.host, "The unit's IPv4 address or host name")
+                ->type_name("");
+        }
         commands[i] = command;
     }
     CLI::App* apply = commands[static_cast<size_t>(CliCommand::kApply)];
@@ -247,10 +254,9 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     if (chosen.empty()) {
         for (const std::string& extra : extras) {
             if (!extra.empty() && extra[0] == '-') return usageError("unknown option " + extra);
-            return usageError("unknown command " + quoted(extra) +
-                              "; the commands are read, apply, start and stop");
+            return usageError("unknown command " + quoted(extra) + "; " + kCommandList);
         }
-        return usageError("no command given; the commands are read, apply, start and stop");
+        return usageError(std::string("no command given; ") + kCommandList);
     }
     for (size_t i = 0; i < kCommands.size(); ++i) {
         if (commands[i] == chosen.front()) request.command = kCommands[i].command;

@@ -8,7 +8,7 @@
 
 namespace mervane::cli {
 
-enum class CliCommand { kRead, kApply, kStart, kStop };
+enum class CliCommand { kRead, kApply, kStart, kStop, kAdapters };
 
 inline constexpr uint16_t kDefaultTcpPort = 10003;
 
@@ -30,7 +30,7 @@ struct SettingsChanges {
 
 struct CliRequest {
     CliCommand command = CliCommand::kRead;
-    std::string host;               // never empty
+    std::string host;               // empty for kAdapters only, which contacts no unit
     uint32_t localBindAddress = 0;  // network byte order; 0: any
     int32_t identTimeoutMs = 2000;  // 1..19999
     uint16_t port = kDefaultTcpPort;
