@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace mervane {
+
+// A number typed by the operator or given on the command line, read the way the C library's
+// atoi family reads it: leading white space skipped, an optional sign, then decimal digits up to
+// the first other character. No digits give 0; a value beyond the 32-bit range saturates at the
+// nearest limit instead of wrapping.
+int32_t parseDecimalInt32(std::string_view text);
+
+}  // namespace mervane

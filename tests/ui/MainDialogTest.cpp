@@ -1,0 +1,226 @@
+// The main window: its start state, the controls for each connection state and unit, the
+// keyboard, the adapter choice and the command line.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QTest>
+
+#include "link/AutoOnOffSettings.h"
+#include "net/Adapters.h"
+#include "tests/ui/WindowFixture.h"
+
+namespace mervane::testing {
+namespace {
+
+// What each connected state shows and enables, row by row.
+struct Expected {
+    int timedRows = 0;    // rows with check box, times and labels shown and enabled
+    int checkedRows = 0;  // rows with only the check box shown and enabled
+    bool interval = false;
+};
+
+class MainDialogTest : public WindowFixture {
+  protected:
+    void expectConnectedWindow(Expected e, const char* unitName);
+};
+
+TEST_F(MainDialogTest, StartsNotConnectedWithDefaults) {
+    openWindow();
+    EXPECT_EQ(dialog->windowTitle(), "Mervane");
+    EXPECT_EQ(text("PortEdit"), "10003");
+    EXPECT_EQ(text("AddressEdit"), "");
+    EXPECT_EQ(text("ConnectButton"), "Connect");
+    EXPECT_TRUE(enabled("ConnectButton"));
+    EXPECT_EQ(text("VersionLabel"), "Version 1.11");
+    for (const char* emptied : {"UnitIdText", "ModelText", "StatusText"})
+        EXPECT_EQ(text(emptied), "") << emptied;
+
+    auto* adapterCombo = control<QComboBox>("AdapterCombo");
+    ASSERT_EQ(adapterCombo->count(), 1);  // loopback is left out
+    EXPECT_EQ(adapterCombo->currentText(), "127.0.0.2 (test0)");
+    EXPECT_EQ(link.localBindAddress(), ipv4("127.0.0.2"));
+
+    auto* intervalCombo = control<QComboBox>("IntervalCombo");
+    EXPECT_FALSE(shown("IntervalCombo"));
+    ASSERT_EQ(intervalCombo->count(), kIntervalCount);
+    EXPECT_EQ(intervalCombo->itemText(0), "100");
+    EXPECT_EQ(intervalCombo->itemText(31), "14000");
+    EXPECT_EQ(intervalCombo->currentIndex(), -1);
+
+    for (int row = 1; row <= 8; ++row) {
+        for (const std::string& name : rowControls(row)) {
+            EXPECT_TRUE(shown(name)) << name;
+            EXPECT_FALSE(enabled(name)) << name;
+        }
+    }
+    for (const char* button : {"ReceiveButton", "ApplyButton", "StartStopButton"})
+        EXPECT_FALSE(enabled(button)) << button;
+    for (const char* field : {"AdapterCombo", "AddressEdit", "PortEdit"})
+        EXPECT_TRUE(enabled(field)) << field;
+    EXPECT_EQ(dialog->timeoutMs(), 2000);
+}
+
+TEST_F(MainDialogTest, TabOrderFollowsTheForm) {
+    openWindow();
+    std::vector<std::string> expected{"AdapterCombo",  "AddressEdit",  "PortEdit",
+                                      "ConnectButton", "EnableCheck1", "ReceiveButton",
+                                      "ApplyButton",   "OnTimeEdit1",  "OffTimeEdit1"};
+    for (int row = 2; row <= 8; ++row) {
+        for (const char* kind : {"EnableCheck", "OnTimeEdit", "OffTimeEdit"})
+            expected.push_back(kind + std::to_string(row));
+    }
+    expected.insert(expected.end(), {"StartStopButton", "IntervalCombo"});
+    QWidget* w = control<QWidget>("AdapterCombo");
+    for (const std::string& name : expected) {
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->objectName().toStdString(), name);
+        w = w->nextInFocusChain();
+        while (w != nullptr && w->focusPolicy() == Qt::NoFocus && w != dialog.get())
+            w = w->nextInFocusChain();
+    }
+}
+
+TEST_F(MainDialogTest, CommandLineSetsTheIdentificationTimeout) {
+    openWindow({"-t800", "ignored", "/T900", "-T0"});
+    EXPECT_EQ(dialog->timeoutMs(), 900);
+}
+
+TEST_F(MainDialogTest, NoUsableAdapterTellsTheOperatorAndEnds) {
+    adapters.interfaceList = {loopback(1)};
+    adapters.addressRows = {addressRow("127.0.0.1", 1, "255.0.0.0")};
+    dialog = std::make_unique<CMervaneDlg>(link, adapters, presenter, std::vector<std::string>{},
+                                           "mervane");
+    presenter.expectedOwner = dialog.get();
+    EXPECT_EQ(dialog->runModal(), -1);
+    EXPECT_EQ(presenter.messages, std::vector<std::string>{kNoAdapterMessage});
+    EXPECT_EQ(presenter.captions, std::vector<std::string>{"mervane"});
+    EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(MainDialogTest, ChoosingAnAdapterBindsTheNextConnectionToIt) {
+    adapters.interfaceList = {ethernet(3, "first"), ethernet(9, "second")};
+    adapters.addressRows = {addressRow("127.0.0.3", 3), addressRow("127.0.0.2", 9)};
+    openWindow();
+    EXPECT_EQ(link.localBindAddress(), ipv4("127.0.0.3"));
+    startUnit(19, "_W");
+    control<QComboBox>("AdapterCombo")->setCurrentIndex(1);
+    EXPECT_EQ(link.localBindAddress(), ipv4("127.0.0.2"));
+    connectToUnit();
+    ASSERT_TRUE(dialog->connected());
+    for (const sim::ReceivedRecord& record : unit->received())
+        EXPECT_EQ(record.sourceAddress, "127.0.0.2") << record.command;
+}
+
+TEST_F(MainDialogTest, EnterDoesNothingAndEscCloses) {
+    startUnit(19, "_W");
+    openWindow();
+    control<QLineEdit>("AddressEdit")->setText("127.0.0.1");
+    control<QLineEdit>("PortEdit")->setText(QString::number(unit->tcpPort()));
+    for (const char* focused :
+         {"ConnectButton", "AddressEdit", "PortEdit", "AdapterCombo", "EnableCheck1"}) {
+        QWidget* w = widget(focused);
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Return);
+        QTest::keyClick(w, Qt::Key_Enter);
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->busy());  // Connect was not pressed
+    EXPECT_TRUE(unit->received().empty());
+    EXPECT_FALSE(control<QCheckBox>("EnableCheck1")->isChecked());
+
+    QTest::keyClick(widget("AddressEdit"), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+void MainDialogTest::expectConnectedWindow(Expected e, const char* unitName) {
+    SCOPED_TRACE(unitName);
+    for (int row = 1; row <= 8; ++row) {
+        const std::string check = "EnableCheck" + std::to_string(row);
+        const bool rowUsed = row <= e.timedRows || row <= e.checkedRows;
+        EXPECT_EQ(shown(check), rowUsed) << check;
+        if (rowUsed) {
+            EXPECT_TRUE(enabled(check)) << check;
+        }
+        for (const std::string& name : rowTimeControls(row)) {
+            EXPECT_EQ(shown(name), row <= e.timedRows) << name;
+            if (row <= e.timedRows) {
+                EXPECT_TRUE(enabled(name)) << name;
+            }
+        }
+    }
+    for (const char* name : {"IntervalCombo", "IntervalLabel", "IntervalUnitLabel"}) {
+        EXPECT_EQ(shown(name), e.interval) << name;
+        if (e.interval) {
+            EXPECT_TRUE(enabled(name)) << name;
+        }
+    }
+    for (const char* button : {"ReceiveButton", "ApplyButton", "StartStopButton", "ConnectButton"})
+        EXPECT_TRUE(enabled(button)) << button;
+    for (const char* field : {"AdapterCombo", "AddressEdit", "PortEdit"})
+        EXPECT_FALSE(enabled(field)) << field;
+    EXPECT_EQ(text("ConnectButton"), "Disconnect");
+    EXPECT_EQ(text("ModelText").toStdString(), modelDisplayName(link.identity()));
+}
+
+TEST_F(MainDialogTest, ConnectedControlsFollowTheUnitsGenerationAndOutputs) {
+    openWindow();
+    // Generation 4 with four outputs: rows DO1..DO4 with their times, no interval.
+    sim::UnitSettingsState state;
+    state.active = 1;
+    state.enableMask = 0x05;
+    startUnit(17, "_W", state);
+    connectToUnit();
+    ASSERT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
+    expectConnectedWindow({.timedRows = 4}, "generation 4, 4 outputs");
+    EXPECT_EQ(text("StatusText"), "Active");
+    EXPECT_EQ(text("UnitIdText"), "0");
+
+    // Disconnect: the rows keep their last visibility, disabled; the fields are editable again.
+    click("ConnectButton");
+    EXPECT_FALSE(dialog->connected());
+    EXPECT_EQ(text("ConnectButton"), "Connect");
+    for (int row = 1; row <= 8; ++row) {
+        for (const std::string& name : rowControls(row)) {
+            EXPECT_EQ(shown(name), row <= 4) << name;
+            EXPECT_FALSE(enabled(name)) << name;
+        }
+    }
+    for (const char* field : {"AdapterCombo", "AddressEdit", "PortEdit"})
+        EXPECT_TRUE(enabled(field)) << field;
+    EXPECT_EQ(text("AddressEdit"), "127.0.0.1");
+    for (const char* emptied : {"UnitIdText", "ModelText", "StatusText"})
+        EXPECT_EQ(text(emptied), "") << emptied;
+    EXPECT_TRUE(control<QCheckBox>("EnableCheck3")->isChecked());  // contents stay
+
+    // Generation 3 with five outputs: check boxes DO1..DO5 come back, the interval list shows.
+    startUnit(3, "_L");
+    connectToUnit();
+    ASSERT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
+    expectConnectedWindow({.checkedRows = 5, .interval = true}, "generation 3, 5 outputs");
+    EXPECT_EQ(text("StatusText"), "Non-active");
+
+    click("ConnectButton");
+    startUnit(0, "_L");
+    connectToUnit();
+    ASSERT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
+    expectConnectedWindow({.checkedRows = 2, .interval = true}, "generation 3, 2 outputs");
+    EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
+}
+
+TEST_F(MainDialogTest, AFailedConnectionTellsTheOperatorAndOffersConnectAgain) {
+    openWindow();
+    startUnit(2, "_L");  // a model without automatic ON/OFF
+    connectToUnit();
+    EXPECT_FALSE(dialog->connected());
+    EXPECT_EQ(presenter.messages,
+              std::vector<std::string>{"自動ON/OFFに対応していないモデルです。"});
+    EXPECT_TRUE(presenter.ownedByWindow);
+    EXPECT_EQ(text("ConnectButton"), "Connect");
+    EXPECT_TRUE(enabled("ConnectButton"));
+    EXPECT_FALSE(enabled("ApplyButton"));
+}
+
+}  // namespace
+}  // namespace mervane::testing

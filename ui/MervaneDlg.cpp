@@ -1,0 +1,299 @@
+#include "ui/MervaneDlg.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+
+#include <utility>
+
+#include "app/CommandLine.h"
+#include "link/SettingsSequences.h"
+#include "link/Status.h"
+#include "ui/DialogUnits.h"
+#include "ui_MervaneDlg.h"
+
+namespace mervane {
+
+namespace {
+
+inline constexpr const char* kDefaultPortText = "10003";
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The form's font where the system has it, else a Japanese font of the same kind: a substitute
+// picked by the system alone tends to be a Latin font with wider letters.
+QFont dialogFont(QFont font) {
+    QStringList families;
+    for (const QString& family : {font.family(), QStringLiteral("IPAPGothic"),
+                                  QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
+                                  QStringLiteral("TakaoPGothic"), QStringLiteral("IPAGothic")}) {
+        if (QFontDatabase::hasFamily(family)) families << family;
+    }
+    if (!families.isEmpty()) font.setFamilies(families);
+    return font;
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/mervane-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace
+
+CMervaneDlg::CMervaneDlg(DeviceLink& link, AdapterSource& adapters, MessagePresenter& presenter,
+                         std::vector<std::string> arguments, QString applicationTitle)
+    : QDialog(nullptr),
+      ui_(std::make_unique<Ui::MervaneDlg>()),
+      link_(link),
+      adapters_(adapters),
+      presenter_(presenter),
+      arguments_(std::move(arguments)),
+      applicationTitle_(std::move(applicationTitle)),
+      icon_(programIcon()),
+      versionWords_(programVersionWords()),
+      versionText_(QString::fromStdString(formatVersionText(versionWords_))) {
+    ui_->setupUi(this);
+    setFont(dialogFont(font()));
+    // A dialog of its own: caption and close box, no minimise or maximise box, fixed size.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
+
+CMervaneDlg::~CMervaneDlg() {
+    stopWorkers();
+}
+
+int CMervaneDlg::runModal() {
+    if (!initDialog()) return -1;
+    return exec();
+}
+
+bool CMervaneDlg::initDialog() {
+    bindControls();
+    setWindowIcon(icon_);
+    ui_->VersionLabel->setText(versionText_);
+    adapterList_ = enumerateAdapters(adapters_);
+    if (adapterList_.empty()) {
+        showMessageNow(kNoAdapterMessage);
+        return false;
+    }
+    fillAdapterCombo();
+    panel_.fillIntervalCombo();
+    ui_->PortEdit->setText(kDefaultPortText);
+    applyConnectionState(ConnectionState::kNotConnected, link_.identity());
+    ui_->ConnectButton->setText(kConnectCaption);
+    timeoutMs_ = parseCommandLine(arguments_, timeoutMs_);
+    procedure_.setTimeoutMs(timeoutMs_);
+    ui_->AdapterCombo->setFocus();
+    return true;
+}
+
+void CMervaneDlg::bindControls() {
+    Ui::MervaneDlg& ui = *ui_;
+    const std::array<QCheckBox*, kMaxOutputs> checks{
+        ui.EnableCheck1, ui.EnableCheck2, ui.EnableCheck3, ui.EnableCheck4,
+        ui.EnableCheck5, ui.EnableCheck6, ui.EnableCheck7, ui.EnableCheck8};
+    const std::array<QLineEdit*, kMaxOutputs> onEdits{
+        ui.OnTimeEdit1, ui.OnTimeEdit2, ui.OnTimeEdit3, ui.OnTimeEdit4,
+        ui.OnTimeEdit5, ui.OnTimeEdit6, ui.OnTimeEdit7, ui.OnTimeEdit8};
+    const std::array<QLineEdit*, kMaxOutputs> offEdits{
+        ui.OffTimeEdit1, ui.OffTimeEdit2, ui.OffTimeEdit3, ui.OffTimeEdit4,
+        ui.OffTimeEdit5, ui.OffTimeEdit6, ui.OffTimeEdit7, ui.OffTimeEdit8};
+    const std::array<std::array<QLabel*, 4>, kMaxOutputs> labels{{
+        {ui.OnLabel1, ui.OnUnitLabel1, ui.OffLabel1, ui.OffUnitLabel1},
+        {ui.OnLabel2, ui.OnUnitLabel2, ui.OffLabel2, ui.OffUnitLabel2},
+        {ui.OnLabel3, ui.OnUnitLabel3, ui.OffLabel3, ui.OffUnitLabel3},
+        {ui.OnLabel4, ui.OnUnitLabel4, ui.OffLabel4, ui.OffUnitLabel4},
+        {ui.OnLabel5, ui.OnUnitLabel5, ui.OffLabel5, ui.OffUnitLabel5},
+        {ui.OnLabel6, ui.OnUnitLabel6, ui.OffLabel6, ui.OffUnitLabel6},
+        {ui.OnLabel7, ui.OnUnitLabel7, ui.OffLabel7, ui.OffUnitLabel7},
+        {ui.OnLabel8, ui.OnUnitLabel8, ui.OffLabel8, ui.OffUnitLabel8},
+    }};
+    // The port and the times take digits only, as typed; pasted text is read up to its first
+    // non-digit anyway.
+    auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
+    ui.PortEdit->setValidator(digits);
+    for (size_t r = 0; r < kMaxOutputs; ++r) {
+        panel_.rows[r] = PanelRow{checks[r], onEdits[r], offEdits[r], labels[r]};
+        onEdits[r]->setValidator(digits);
+        offEdits[r]->setValidator(digits);
+        connect(checks[r], &QCheckBox::clicked, this, &CMervaneDlg::onOutputCheckClicked);
+    }
+    panel_.intervalCombo = ui.IntervalCombo;
+    panel_.intervalLabels = {ui.IntervalLabel, ui.IntervalUnitLabel};
+    panel_.receiveButton = ui.ReceiveButton;
+    panel_.applyButton = ui.ApplyButton;
+    panel_.startStopButton = ui.StartStopButton;
+    panel_.statusText = ui.StatusText;
+
+    connect(ui.AdapterCombo, &QComboBox::currentIndexChanged, this, &CMervaneDlg::selectAdapter);
+    connect(ui.ConnectButton, &QPushButton::clicked, this, &CMervaneDlg::onConnectClicked);
+    connect(ui.ReceiveButton, &QPushButton::clicked, this, &CMervaneDlg::onReceiveSettings);
+    connect(ui.ApplyButton, &QPushButton::clicked, this, &CMervaneDlg::onApplySettings);
+    connect(ui.StartStopButton, &QPushButton::clicked, this, &CMervaneDlg::onStartStop);
+
+    layoutInDialogUnits(*this);
+}
+
+void CMervaneDlg::fillAdapterCombo() {
+    {
+        const QSignalBlocker quiet(ui_->AdapterCombo);
+        for (const std::string& item : adapterItemTexts(adapterList_))
+            ui_->AdapterCombo->addItem(fromUtf8(item));
+        ui_->AdapterCombo->setCurrentIndex(0);
+    }
+    selectAdapter(0);
+}
+
+void CMervaneDlg::selectAdapter(int index) {
+    link_.setLocalBindAddress(bindAddressForItem(adapterList_, index));
+}
+
+void CMervaneDlg::onConnectClicked() {
+    procedure_.onConnectClicked();
+    // The adapter, address and port stay live while the attempt runs; the cursor says it runs.
+    if (procedure_.workerRunning()) setCursor(Qt::BusyCursor);
+}
+
+void CMervaneDlg::onReceiveSettings() {
+    runExchange(&mervane::onReceiveSettings);
+}
+
+void CMervaneDlg::onApplySettings() {
+    runExchange(&mervane::onApplySettings);
+}
+
+void CMervaneDlg::onStartStop() {
+    runExchange(&mervane::onStartStop);
+}
+
+void CMervaneDlg::onOutputCheckClicked() {
+    // The box toggles itself; the unit learns of it with "設定反映".
+}
+
+void CMervaneDlg::runExchange(Sequence sequence) {
+    if (busy() || calls_.closed()) return;
+    inputBlocker_.setActive(true);
+    exchange_ = std::thread([this, sequence] {
+        sequence(link_, *this);
+        QMetaObject::invokeMethod(this, &CMervaneDlg::finishExchange, Qt::QueuedConnection);
+    });
+}
+
+void CMervaneDlg::finishExchange() {
+    if (exchange_.joinable()) exchange_.join();
+    inputBlocker_.setActive(false);
+}
+
+void CMervaneDlg::stopWorkers() {
+    // Release any call a worker waits on before waiting for the worker.
+    calls_.close();
+    link_.stopSignal().request();
+    if (exchange_.joinable()) exchange_.join();
+    procedure_.shutdown();
+    inputBlocker_.setActive(false);
+}
+
+void CMervaneDlg::done(int result) {
+    stopWorkers();
+    QDialog::done(result);
+}
+
+void CMervaneDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CMervaneDlg::showMessageNow(const std::string& text) {
+    presenter_.showMessage(this, applicationTitle_, fromUtf8(text));
+}
+
+void CMervaneDlg::showMessage(const std::string& text) {
+    calls_.call([this, text] { showMessageNow(text); });
+}
+
+bool CMervaneDlg::askYesNo(const std::string& text) {
+    return calls_.call<bool>(
+        [this, text] { return presenter_.askYesNo(this, applicationTitle_, fromUtf8(text)); },
+        false);
+}
+
+void CMervaneDlg::showAutoOnOffSettings(const AutoOnOffSettings& settings,
+                                        const DeviceIdentity& unit) {
+    calls_.call([this, settings, unit] { panel_.show(settings, unit); });
+}
+
+int CMervaneDlg::gatherAutoOnOffSettings(AutoOnOffSettings& settings, const DeviceIdentity& unit) {
+    // Gathered into a copy on the window thread; the caller's settings change on its own thread.
+    using Gathered = std::pair<int, AutoOnOffSettings>;
+    const Gathered gathered = calls_.call<Gathered>(
+        [this, copy = settings, unit]() mutable {
+            const int status = panel_.gather(
+                copy, unit, [this](const std::string& message) { showMessageNow(message); });
+            return Gathered{status, copy};
+        },
+        Gathered{kStatusFailure, settings});
+    settings = gathered.second;
+    return gathered.first;
+}
+
+void CMervaneDlg::setStatusText(const std::string& text) {
+    calls_.call([this, text] { ui_->StatusText->setText(fromUtf8(text)); });
+}
+
+void CMervaneDlg::setConnectCaption(const std::string& caption) {
+    calls_.call([this, caption] { ui_->ConnectButton->setText(fromUtf8(caption)); });
+}
+
+void CMervaneDlg::enableConnectButton(bool enabled) {
+    calls_.call([this, enabled] {
+        ui_->ConnectButton->setEnabled(enabled);
+        // The worker enables the button as its last step, whatever the outcome.
+        if (enabled && !inputBlocker_.active()) unsetCursor();
+    });
+}
+
+void CMervaneDlg::setUnitIdText(const std::string& text) {
+    calls_.call([this, text] { ui_->UnitIdText->setText(fromUtf8(text)); });
+}
+
+void CMervaneDlg::setModelText(const std::string& text) {
+    calls_.call([this, text] { ui_->ModelText->setText(fromUtf8(text)); });
+}
+
+void CMervaneDlg::applyConnectionState(ConnectionState state, const DeviceIdentity& unit) {
+    calls_.call([this, state, unit] {
+        panel_.applyConnectionState(state, unit);
+        const bool editable = state == ConnectionState::kNotConnected;
+        if (editable) {
+            ui_->UnitIdText->clear();
+            ui_->ModelText->clear();
+        }
+        ui_->AdapterCombo->setEnabled(editable);
+        ui_->AddressEdit->setEnabled(editable);
+        ui_->PortEdit->setEnabled(editable);
+    });
+}
+
+std::string CMervaneDlg::addressText() {
+    return calls_.call<std::string>([this] { return ui_->AddressEdit->text().toStdString(); },
+                                    std::string());
+}
+
+std::string CMervaneDlg::portText() {
+    return calls_.call<std::string>([this] { return ui_->PortEdit->text().toStdString(); },
+                                    std::string());
+}
+
+}  // namespace mervane

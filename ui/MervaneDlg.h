@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/VersionText.h"
+#include "link/ConnectionProcedure.h"
+#include "link/DeviceLink.h"
+#include "link/OperatorWindow.h"
+#include "net/Adapters.h"
+#include "ui/InputBlocker.h"
+#include "ui/MessagePresenter.h"
+#include "ui/SettingsPanel.h"
+#include "ui/WindowThreadCalls.h"
+
+namespace Ui {
+class MervaneDlg;
+}
+
+namespace mervane {
+
+// The program's window: the local adapter, the unit's address and port, Connect/Disconnect, the
+// unit id and model, the automatic ON/OFF settings panel and the version. It is the window of the
+// device link: every OperatorWindow call may come from any thread and is carried out on the
+// window thread, in order, returning when done (a message box when the operator has closed it).
+//
+// The connection runs on the connection procedure's worker; the settings buttons run their
+// exchanges on a thread of their own while the window shows it is busy and takes no input but
+// Esc. Closing (Esc, the close box) at any moment stops both promptly and waits for them, so no
+// thread outlives the window's controls.
+class CMervaneDlg final : public QDialog, public OperatorWindow {
+    Q_OBJECT
+
+  public:
+    // `link`, `adapters` and `presenter` must outlive the dialog. `arguments` are the program's
+    // command-line arguments after its name; `applicationTitle` captions every message box.
+    CMervaneDlg(DeviceLink& link, AdapterSource& adapters, MessagePresenter& presenter,
+                std::vector<std::string> arguments, QString applicationTitle);
+    ~CMervaneDlg() override;
+
+    // Initialises the window and runs it modally. -1 when no local adapter is usable (the
+    // operator has been told); otherwise the dialog's result.
+    int runModal();
+
+    // Everything that happens before the window is shown: controls bound and laid out, version,
+    // adapters, interval list, port, Not connected state, command line. False (after the
+    // no-adapter message) when there is no usable adapter.
+    bool initDialog();
+
+    int32_t timeoutMs() const { return timeoutMs_; }
+    bool connected() const { return procedure_.connected(); }
+    // A connection attempt or a settings exchange is under way.
+    bool busy() const { return procedure_.workerRunning() || exchange_.joinable(); }
+    const AdapterList& adapterList() const { return adapterList_; }
+
+    // OperatorWindow.
+    void showMessage(const std::string& text) override;
+    bool askYesNo(const std::string& text) override;
+    void showAutoOnOffSettings(const AutoOnOffSettings& settings,
+                               const DeviceIdentity& unit) override;
+    int gatherAutoOnOffSettings(AutoOnOffSettings& settings, const DeviceIdentity& unit) override;
+    void setStatusText(const std::string& text) override;
+    void setConnectCaption(const std::string& caption) override;
+    void enableConnectButton(bool enabled) override;
+    void setUnitIdText(const std::string& text) override;
+    void setModelText(const std::string& text) override;
+    void applyConnectionState(ConnectionState state, const DeviceIdentity& unit) override;
+    std::string addressText() override;
+    std::string portText() override;
+
+    // Ends the dialog; a running connection attempt or exchange is stopped and waited for first.
+    void done(int result) override;
+
+  protected:
+    // Enter does nothing: it neither presses a button nor closes the window.
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void bindControls();
+    void fillAdapterCombo();
+    void selectAdapter(int index);
+    void onConnectClicked();
+    void onReceiveSettings();
+    void onApplySettings();
+    void onStartStop();
+    void onOutputCheckClicked();
+
+    using Sequence = int (*)(DeviceLink&, OperatorWindow&);
+    // Runs one settings sequence off the window thread, the window busy until it ends.
+    void runExchange(Sequence sequence);
+    void finishExchange();
+    void stopWorkers();
+    void showMessageNow(const std::string& text);
+
+    std::unique_ptr<Ui::MervaneDlg> ui_;
+    DeviceLink& link_;
+    AdapterSource& adapters_;
+    MessagePresenter& presenter_;
+    const std::vector<std::string> arguments_;
+    const QString applicationTitle_;
+    QIcon icon_;
+    VersionWords versionWords_;
+    QString versionText_;
+    AdapterList adapterList_;
+    int32_t timeoutMs_ = kDefaultIdentTimeoutMs;
+    SettingsPanel panel_;
+    InputBlocker inputBlocker_{*this};
+    WindowThreadCalls calls_{*this};
+    ConnectionProcedure procedure_{link_, *this};
+    std::thread exchange_;
+};
+
+}  // namespace mervane
