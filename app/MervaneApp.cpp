@@ -26,7 +26,10 @@ bool socketsAvailable() {
 }
 
 CMervaneApp::CMervaneApp(int& argc, char** argv, std::vector<std::string> arguments)
-    : QApplication(argc, argv), arguments_(std::move(arguments)) {}
+    : QApplication(argc, argv), arguments_(std::move(arguments)) {
+    // Lets the desktop match the window with the installed desktop entry and its icon.
+    setDesktopFileName(QStringLiteral("io.github.mervane.Mervane"));
+}
 
 QString CMervaneApp::applicationTitle() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
