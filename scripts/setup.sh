@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when any is missing.
+# Installs the Debian packages the build and the tests need, when any is missing, and any further
+# packages named as arguments (scripts that need more, such as a virtual X server, name them).
 # Safe to run again: it does nothing when everything is there.
 set -euo pipefail
 
@@ -8,6 +9,9 @@ packages=(
     libgtest-dev libgmock-dev
     libcli11-dev nlohmann-json3-dev
     qt6-base-dev
+    iproute2 util-linux
+    fonts-ipafont-gothic
+    "$@"
 )
 
 missing=()

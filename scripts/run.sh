@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# Tries the window against the simulated unit, without hardware and without root: sets up and
+# builds, starts mervane-unit, then runs the window `mervane` in the foreground. Closing the window
+# (or Ctrl+C) stops the unit as well.
+#
+#   bash scripts/run.sh [WINDOW OPTIONS]       e.g. bash scripts/run.sh -T5000
+#
+# Environment:
+#   MERVANE_UNIT_ARGS   options for mervane-unit, split at blanks (see mervane-unit --help), e.g.
+#                       MERVANE_UNIT_ARGS="--type _L --model 3" bash scripts/run.sh
+#                       MERVANE_UNIT_ARGS="--active --mask 0xFF --times 5:5" bash scripts/run.sh
+#   MERVANE_RUN_CLIENT  for testing this script without a display: a command (split at blanks) run
+#                       in place of the window, which is then not built; e.g.
+#                       MERVANE_RUN_CLIENT="build/default/tools/cli/mervane-cli --bind 198.18.0.1 read 198.18.0.2"
+#
+# Why a network namespace: the window's adapter list leaves out 127.0.0.1, so a unit on the
+# loopback interface cannot be reached from it, and a unit on the machine's LAN address would be
+# open to the whole LAN. Instead the script makes a private user + network namespace (no root
+# needed) holding a veth pair, mervane0 198.18.0.1/24 and mervane1 198.18.0.2/24 (198.18.0.0/15 is
+# the benchmarking range, never used on a real LAN), runs the unit on 198.18.0.2 and the window
+# in there, where the adapter list shows mervane0 first. The window reads the interfaces from
+# /sys/class/net, which shows the network namespace that mounted sysfs, so the namespace gets a
+# private mount namespace too, with a fresh sysfs on /sys. All of it ends with its last process.
+# The window still reaches the display: the X11 socket file /tmp/.X11-unix/X<n> (libxcb falls back
+# to it, the abstract socket being private to each network namespace) and the Wayland socket in
+# $XDG_RUNTIME_DIR are files, which a network namespace does not hide; DISPLAY, XAUTHORITY,
+# WAYLAND_DISPLAY and XDG_RUNTIME_DIR are passed on unchanged.
+#
+# When no namespace can be made (user namespaces disabled, or an X display reached over TCP, such
+# as ssh -X), the unit runs on every address of this machine and the script names the address to
+# type instead.
+set -euo pipefail
+
+script=$(readlink -f "$0")
+cd "$(dirname "$script")/.."
+
+readonly host_if=mervane0 host_ip=198.18.0.1 unit_if=mervane1 unit_ip=198.18.0.2
+readonly default_tcp_port=10003
+
+read -r -a unit_args <<<"${MERVANE_UNIT_ARGS:-}"
+if [ -n "${MERVANE_RUN_CLIENT:-}" ]; then
+    read -r -a client <<<"$MERVANE_RUN_CLIENT"
+else
+    client=(build/default/app/mervane)
+fi
+client+=("$@")
+
+say() { printf '==> %s\n' "$*"; }
+
+# --- the unit --------------------------------------------------------------------------------
+
+unit_pid=""
+
+stop_unit() {
+    [ -n "$unit_pid" ] || return 0
+    kill -TERM "$unit_pid" 2>/dev/null || true
+    local i
+    for ((i = 0; i < 50; i++)); do
+        kill -0 "$unit_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$unit_pid" 2>/dev/null || true
+    wait "$unit_pid" 2>/dev/null || true
+    unit_pid=""
+}
+
+# Starts mervane-unit in the background on ADDRESS; it gets SIGTERM should this shell die without
+# cleaning up. Then waits until it listens and sets unit_port to its TCP port. HINT is added to the
+# message when the unit does not start.
+start_unit() {  # ADDRESS [HINT]
+    trap stop_unit EXIT
+    trap 'exit 129' HUP
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    setpriv --pdeathsig TERM -- build/default/tools/unit/mervane-unit --address "$1" \
+        "${unit_args[@]}" &
+    unit_pid=$!
+
+    local i line
+    for ((i = 0; i < 100; i++)); do
+        if ! kill -0 "$unit_pid" 2>/dev/null; then
+            wait "$unit_pid" 2>/dev/null || true
+            unit_pid=""
+            say "mervane-unit did not start (see its message above).${2:+ $2}"
+            exit 1
+        fi
+        line=$(ss -Hltnp 2>/dev/null | grep -F "pid=$unit_pid," | head -n 1) || true
+        if [ -n "$line" ]; then
+            line=$(awk '{ print $4 }' <<<"$line")
+            unit_port=${line##*:}
+            return 0
+        fi
+        sleep 0.1
+    done
+    say "Could not see mervane-unit listen; going on anyway."
+    unit_port=$default_tcp_port
+}
+
+# Prints what to do in the window.
+instructions() {  # ADAPTER_IP ADAPTER_NAME UNIT_IP
+    local port_text=""
+    if [ "$unit_port" != "$default_tcp_port" ]; then
+        port_text=", $unit_port as the port"
+    fi
+    echo
+    say "The simulated unit listens on $3 (TCP port $unit_port)."
+    say "Select $1 ($2) as the adapter, type $3 as the IP address${port_text} and press Connect."
+    say "Closing the window stops the unit."
+    echo
+}
+
+# Runs the window (or the test client) in the foreground, stops the unit, exits with its status.
+run_client_and_exit() {
+    local status=0
+    "${client[@]}" || status=$?
+    stop_unit
+    exit "$status"
+}
+
+# --- inside the namespace (the script runs itself again under unshare) -----------------------
+
+if [ "${_MERVANE_RUN_IN_NAMESPACE:-}" = 1 ]; then
+    unset _MERVANE_RUN_IN_NAMESPACE
+    mount -t sysfs -o nosuid,nodev,noexec sysfs /sys
+    ip link set lo up
+    # The peer is made first and gets the lower index: mervane0 heads the adapter list.
+    ip link add "$unit_if" type veth peer name "$host_if"
+    ip address add "$host_ip/24" dev "$host_if"
+    ip address add "$unit_ip/24" dev "$unit_if"
+    ip link set "$host_if" up
+    ip link set "$unit_if" up
+    start_unit "$unit_ip"
+    instructions "$host_ip" "$host_if" "$unit_ip"
+    run_client_and_exit
+fi
+
+# --- set up and build ------------------------------------------------------------------------
+
+bash scripts/setup.sh
+cmake --preset default >/dev/null
+if [ -n "${MERVANE_RUN_CLIENT:-}" ]; then
+    cmake --build --preset default --target mervane-unit mervane-cli
+else
+    cmake --build --preset default --target mervane mervane-unit
+fi
+
+# --- the namespace, when one can be made -----------------------------------------------------
+
+namespace_refused=""
+if [ -z "${WAYLAND_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ] && [[ $DISPLAY != :* && $DISPLAY != unix:* ]]; then
+    namespace_refused="the X display $DISPLAY is reached over TCP, which a private network namespace cannot reach"
+elif ! probe=$(unshare --user --map-root-user --net --mount sh -c \
+        "ip link add $unit_if type veth peer name $host_if && mount -t sysfs sysfs /sys" 2>&1); then
+    namespace_refused="unshare --user --map-root-user --net --mount failed: ${probe:-no message}; user namespaces may be disabled"
+fi
+
+if [ -z "$namespace_refused" ]; then
+    export _MERVANE_RUN_IN_NAMESPACE=1
+    exec unshare --user --map-root-user --net --mount -- bash "$script" "$@"
+fi
+
+# --- fallback: the unit on every address of this machine -------------------------------------
+
+say "No private network namespace: $namespace_refused."
+say "The simulated unit runs on every address of this machine instead (reachable from the LAN)."
+
+# The first IPv4 address the window lists: not 127.0.0.1, on an interface that is up and has a
+# hardware address other than all zeros.
+first_address() {
+    local name addr dir hw state flags
+    while read -r _ name _ addr _; do
+        addr=${addr%/*}
+        [ "$addr" != 127.0.0.1 ] || continue
+        dir=/sys/class/net/$name
+        hw=$(cat "$dir/address" 2>/dev/null) || hw=""
+        [[ $hw =~ [1-9a-fA-F] ]] || continue
+        state=$(cat "$dir/operstate" 2>/dev/null) || state=""
+        flags=$(cat "$dir/flags" 2>/dev/null) || flags=0
+        [ "$state" = up ] || { [ "$state" = unknown ] && ((flags & 1)); } || continue
+        echo "$addr $name"
+        return 0
+    done < <(ip -o -4 address show)
+    return 1
+}
+
+start_unit 0.0.0.0 "Another program may hold its ports: stop it, or choose others with MERVANE_UNIT_ARGS."
+if read -r addr name < <(first_address); then
+    instructions "$addr" "$name" "$addr"
+else
+    echo
+    say "This machine has no IPv4 address the window lists (127.0.0.1 is left out):"
+    say "connect it to a network, or allow user namespaces, to try the window against the unit."
+    echo
+fi
+run_client_and_exit
