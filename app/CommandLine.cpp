@@ -8,14 +8,10 @@ namespace mervane {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
+    while (!text.empty() && isBlankChar(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
+    while (!text.empty() && isBlankChar(text.back()))
         text.remove_suffix(1);
     return text;
 }

@@ -4,19 +4,11 @@
 
 namespace mervane {
 
-namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-}  // namespace
-
 int32_t parseDecimalInt32(std::string_view text) {
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
     size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
+    while (i < text.size() && isBlankChar(text[i]))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {

@@ -30,6 +30,13 @@ inline constexpr std::array<int, kIntervalCount> IntervalList = [] {
     return list;
 }();
 
+// ON and OFF times a unit takes, in units of 100 ms: the wire holds one byte, and 0 is refused.
+inline constexpr int32_t kMinOnOffTime = 1;
+inline constexpr int32_t kMaxOnOffTime = 255;
+inline constexpr bool isOnOffTime(int32_t value) {
+    return value >= kMinOnOffTime && value <= kMaxOnOffTime;
+}
+
 // The interval of an index, or nothing for an index outside the list.
 std::optional<int> intervalMs(int32_t intervalIndex);
 // The index of an interval, or nothing when the list lacks it.

@@ -39,6 +39,10 @@ CommandForm commandForm(const DeviceIdentity& identity) {
     return CommandForm::kRefused;
 }
 
+bool hasPerOutputTimes(const DeviceIdentity& identity) {
+    return identity.generation == UnitGeneration::kGen4;
+}
+
 bool supportsAutoOnOff(const DeviceIdentity& identity) {
     return commandForm(identity) != CommandForm::kRefused;
 }

@@ -41,6 +41,9 @@ int outputCount(const DeviceIdentity& identity);
 // The model's display text for its generation (the second name when generation is exactly 3).
 std::string_view modelDisplayName(const DeviceIdentity& identity);
 
+// Generation-4 units time each output (ON and OFF times); all others share one interval.
+bool hasPerOutputTimes(const DeviceIdentity& identity);
+
 // Whether the identified unit has automatic ON/OFF: family 1 or 3, or family 2 on generation 3.
 bool supportsAutoOnOff(const DeviceIdentity& identity);
 

@@ -9,6 +9,9 @@ namespace mervane {
 
 enum class ConnectionState { kNotConnected, kConnected };
 
+// What a gather shows when an ON or OFF time is outside 1..255.
+inline constexpr const char* kTimeRangeMessage = "1-255の間で設定してください。";
+
 // Captions of the connect button.
 inline constexpr const char* kConnectCaption = "Connect";
 inline constexpr const char* kDisconnectCaption = "Disconnect";

@@ -23,10 +23,6 @@ int failWithError(OperatorWindow& window, const char* format) {
     return kStatusFailure;
 }
 
-bool isGeneration4(const DeviceLink& link) {
-    return link.identity().generation == UnitGeneration::kGen4;
-}
-
 // Letter units only. Succeeds when no channel has a one-shot output setting, or when the operator
 // agreed to clear them all and every clear went through.
 int resolveOneShotConflict(DeviceLink& link, OperatorWindow& window) {
@@ -68,7 +64,7 @@ int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window) {
     if (commands.getEnableMask(settings.enableMask) != kStatusOk) {
         return failWithError(window, "設定取得通信エラー: 2-%d");
     }
-    if (isGeneration4(link)) {
+    if (hasPerOutputTimes(link.identity())) {
         for (int c = 0; c < outputCount(link.identity()); ++c) {
             const auto i = static_cast<size_t>(c);
             if (commands.getChannelTimes(c, settings.onTime[i], settings.offTime[i]) != kStatusOk) {
@@ -84,7 +80,8 @@ int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window) {
 int writeTimesOrInterval(DeviceLink& link) {
     UnitCommands& commands = link.commands();
     const AutoOnOffSettings& settings = link.settings();
-    if (!isGeneration4(link)) return commands.setCommonInterval(settings.intervalIndex);
+    if (!hasPerOutputTimes(link.identity()))
+        return commands.setCommonInterval(settings.intervalIndex);
     for (int c = 0; c < outputCount(link.identity()); ++c) {
         const auto i = static_cast<size_t>(c);
         if (commands.setChannelTimes(c, settings.onTime[i], settings.offTime[i]) != kStatusOk) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "link/AutoOnOffSettings.h"
 #include "link/HexText.h"
 #include "link/Status.h"
 
@@ -14,7 +15,6 @@ constexpr size_t kLetterLimit = 256;  // reply frames of the 'O' commands
 constexpr size_t kOneShotLimit = 6;   // reply frames of the 'N' commands
 constexpr uint8_t kChannelCodeBase = 0x20;
 constexpr uint8_t kNibbleBase = 0x20;
-constexpr int32_t kMaxWireTime = 255;
 
 constexpr uint8_t channelCode(int channel) {
     return static_cast<uint8_t>(kChannelCodeBase + channel);
@@ -194,7 +194,7 @@ int UnitCommands::getCommonInterval(int32_t& intervalIndex) {
 int UnitCommands::setChannelTimes(int channel, int32_t onTime, int32_t offTime) {
     if (modelRow(identity_).commandFamily != CommandFamily::kLetter) return kStatusFailure;
     if (!channelInRange(channel)) return kStatusFailure;
-    if (onTime < 1 || onTime > kMaxWireTime || offTime < 1 || offTime > kMaxWireTime) {
+    if (!isOnOffTime(onTime) || !isOnOffTime(offTime)) {
         return kStatusFailure;
     }
     const auto on = hexByteText(static_cast<uint32_t>(onTime));

@@ -14,16 +14,8 @@ namespace mervane {
 
 namespace {
 
-bool hasPerOutputTimes(const DeviceIdentity& unit) {
-    return unit.generation == UnitGeneration::kGen4;
-}
-
 size_t channelCount(const DeviceIdentity& unit) {
     return static_cast<size_t>(outputCount(unit));
-}
-
-bool isTime(int32_t value) {
-    return value >= 1 && value <= 255;
 }
 
 void showAndEnable(QWidget* widget) {
@@ -79,7 +71,7 @@ int SettingsPanel::gather(AutoOnOffSettings& settings, const DeviceIdentity& uni
         for (auto [edit, stored] : {std::pair{row.onTime, &settings.onTime[r]},
                                     std::pair{row.offTime, &settings.offTime[r]}}) {
             *stored = parseDecimalInt32(edit->text().toStdString());
-            if (!isTime(*stored)) {
+            if (!isOnOffTime(*stored)) {
                 reject(kTimeRangeMessage);
                 return kStatusFailure;
             }

@@ -17,8 +17,6 @@ class QPushButton;
 
 namespace mervane {
 
-inline constexpr const char* kTimeRangeMessage = "1-255の間で設定してください。";
-
 // The controls of one output's row: DO(n) 有効, its ON and OFF times and their four labels
 // (ON label, ON unit label, OFF label, OFF unit label).
 struct PanelRow {

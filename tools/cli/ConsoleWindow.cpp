@@ -22,10 +22,6 @@ bool isYes(std::string answer) {
     return answer == "y" || answer == "yes";
 }
 
-bool isTime(int32_t value) {
-    return value >= 1 && value <= 255;
-}
-
 }  // namespace
 
 ConsoleWindow::ConsoleWindow(std::string host, uint16_t port, std::istream& in, std::ostream& err)
@@ -110,8 +106,8 @@ int ConsoleWindow::gatherAutoOnOffSettings(AutoOnOffSettings& settings,
     if (perOutputTimes) {
         for (int c = 0; c < outputs; ++c) {
             const auto i = static_cast<size_t>(c);
-            if (isTime(result.onTime[i]) && isTime(result.offTime[i])) continue;
-            showMessage("1-255の間で設定してください。");
+            if (isOnOffTime(result.onTime[i]) && isOnOffTime(result.offTime[i])) continue;
+            showMessage(kTimeRangeMessage);
             err_ << "mervane-cli: DO" << c + 1 << " holds ON " << result.onTime[i] << ", OFF "
                  << result.offTime[i] << "; give it times with --times " << c + 1 << ":ON:OFF\n"
                  << std::flush;

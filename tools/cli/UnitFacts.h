@@ -7,11 +7,6 @@
 
 namespace mervane::cli {
 
-// Generation-4 units time each output; all others share one interval.
-inline bool hasPerOutputTimes(const DeviceIdentity& unit) {
-    return unit.generation == UnitGeneration::kGen4;
-}
-
 // "KX-M19 (generation 4, 8 outputs)", for telling the operator why a change does not fit.
 inline std::string unitDescription(const DeviceIdentity& unit) {
     return std::string(modelDisplayName(unit)) + " (generation " +
