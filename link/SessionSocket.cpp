@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "link/SocketError.h"
 
@@ -18,6 +19,12 @@ bool SessionSocket::open() {
     handle_.reset(fd);
     if (stopSignal_ != nullptr) stopSignal_->watch(fd);
     return true;
+}
+
+void SessionSocket::adopt(UniqueFd connected) {
+    close();
+    handle_ = std::move(connected);
+    if (stopSignal_ != nullptr && handle_.valid()) stopSignal_->watch(handle_.get());
 }
 
 void SessionSocket::close() {

@@ -18,6 +18,8 @@ class SessionSocket final : public StreamIo {
     // Creates a new IPv4 stream socket, closing any previous one. False with the thread's last
     // socket error set when the system refuses.
     bool open();
+    // Takes over a stream socket that is already connected (one end of a socket pair, in tests).
+    void adopt(UniqueFd connected);
     void close();
     bool isOpen() const { return handle_.valid(); }
     int fd() const { return handle_.get(); }

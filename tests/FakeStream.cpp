@@ -33,6 +33,11 @@ ScriptedStream& ScriptedStream::data(std::string_view hex) {
     return *this;
 }
 
+ScriptedStream& ScriptedStream::bytes(std::span<const uint8_t> raw) {
+    script_.push_back({Event::Kind::kData, {raw.begin(), raw.end()}, 0});
+    return *this;
+}
+
 ScriptedStream& ScriptedStream::timeOut() {
     return error(wsa::kTimedOut);
 }

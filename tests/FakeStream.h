@@ -19,9 +19,10 @@ std::vector<uint8_t> fromHex(std::string_view hex);
 class ScriptedStream final : public StreamIo {
   public:
     ScriptedStream& data(std::string_view hex);  // one read's worth (split if read asks less)
-    ScriptedStream& timeOut();                   // one read fails with 10060
-    ScriptedStream& error(int winsockError);     // one read fails with another error
-    ScriptedStream& closed();                    // one read returns 0
+    ScriptedStream& bytes(std::span<const uint8_t> raw);  // the same, given as bytes
+    ScriptedStream& timeOut();                            // one read fails with 10060
+    ScriptedStream& error(int winsockError);              // one read fails with another error
+    ScriptedStream& closed();                             // one read returns 0
     void failSends(int winsockError) { sendError_ = winsockError; }
 
     long sendSome(std::span<const uint8_t> bytes) override;
