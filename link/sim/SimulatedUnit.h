@@ -27,6 +27,13 @@ struct UnitFaults {
     int splitPauseMs = 0;             // ... with this pause between pieces
     int strayFramesBeforeReply = 0;   // frames with a wrong echo sent before each letter reply
     bool oneByteBinaryReply = false;  // binary commands answered with their first byte only
+    bool extraBinaryByte = false;     // binary commands answered with one byte too many
+    bool wrongEcho = false;           // letter replies echo the request's letters in upper case
+    bool noFrameEnd = false;          // letter replies never end: data instead of the 0xC8
+    bool garbage = false;             // every reply replaced by as many bytes of noise
+    bool tcpSilent = false;           // accept connections, never answer anything on them
+    bool closeMidReply = false;       // send half of each reply, then close the connection
+    bool resetOnRequest = false;      // abort the connection (RST) instead of answering
     int replyDelayMs = 0;             // wait before every reply, UDP and TCP (a slow network)
 
     // Silence on one command, named as logged: "F6", "LN", "F8", "F4", "E7" (UDP), "UU", "MI",

@@ -77,6 +77,17 @@ bool TcpService::handle(const TcpRequest& request) {
 
     const auto reply = state_.answer(request);
     const UnitFaults faults = state_.faults();
+    if (faults.resetOnRequest) {
+        resetConnection();
+        return false;
+    }
+    if (reply && faults.closeMidReply) {
+        const std::vector<uint8_t> half(reply->begin(),
+                                        reply->begin() + static_cast<long>(reply->size() / 2));
+        (void)sendReply(half, faults);
+        dropConnection();
+        return false;
+    }
     if (reply && !sendReply(*reply, faults)) {
         dropConnection();
         return false;
@@ -103,6 +114,13 @@ bool TcpService::sendReply(const std::vector<uint8_t>& reply, const UnitFaults& 
         }
     }
     return true;
+}
+
+void TcpService::resetConnection() {
+    // A zero linger time makes close() send a reset instead of an orderly end.
+    const linger noLinger{1, 0};
+    ::setsockopt(connection_.get(), SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
+    dropConnection();
 }
 
 void TcpService::dropConnection() {

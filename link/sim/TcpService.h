@@ -28,6 +28,7 @@ class TcpService {
     bool handle(const TcpRequest& request);
     bool sendReply(const std::vector<uint8_t>& reply, const UnitFaults& faults);
     void dropConnection();
+    void resetConnection();
 
     UnitState& state_;
     const WakeSignal& wake_;

@@ -300,10 +300,40 @@ std::optional<TcpRequest> RequestBuffer::take() {
     return cut(length, std::string{static_cast<char>(data_[0]), static_cast<char>(data_[1])});
 }
 
-std::optional<std::vector<uint8_t>> answerRequest(const TcpRequest& request,
-                                                  const UnitIdentity& unit,
-                                                  const UnitFaults& faults,
-                                                  UnitSettingsState& settings) {
+namespace {
+
+// What a unit that lost its way sends: a fixed pseudo-random byte sequence, so runs repeat.
+std::vector<uint8_t> noiseLike(const std::vector<uint8_t>& reply) {
+    std::vector<uint8_t> noise(reply.size());
+    uint32_t state = 0x2545F491;
+    for (uint8_t& b : noise) {
+        state = state * 1664525 + 1013904223;
+        b = static_cast<uint8_t>(state >> 24);
+    }
+    return noise;
+}
+
+// A letter frame as the request asked for it, then damaged the way `faults` says.
+std::vector<uint8_t> damagedFrame(std::vector<uint8_t> frame, const UnitFaults& faults) {
+    constexpr size_t kEndlessData = 1024;  // far beyond any reader's limit
+    if (faults.wrongEcho) {
+        for (size_t i = 0; i < std::min<size_t>(2, frame.size()); ++i)
+            frame[i] = static_cast<uint8_t>(frame[i] & ~kLowerCase);
+    }
+    if (faults.noFrameEnd && !frame.empty() && frame.back() == kFrameEnd) {
+        frame.pop_back();
+        frame.insert(frame.end(), kEndlessData, '0');
+    }
+    return frame;
+}
+
+}  // namespace
+
+// The answer of a unit that works, but for the faults that change what it says.
+static std::optional<std::vector<uint8_t>> settingsAnswer(const TcpRequest& request,
+                                                          const UnitIdentity& unit,
+                                                          const UnitFaults& faults,
+                                                          UnitSettingsState& settings) {
     const std::span<const uint8_t> bytes(request.bytes);
     const bool silent = request.command == faults.silentCommand;
     if (request.command == "??" || bytes.empty()) return std::nullopt;
@@ -322,6 +352,7 @@ std::optional<std::vector<uint8_t>> answerRequest(const TcpRequest& request,
         auto reply = binaryAnswer(bytes, unit, settings);
         if (!reply || silent) return std::nullopt;
         if (faults.oneByteBinaryReply) reply->resize(1);
+        if (faults.extraBinaryByte) reply->push_back(0x00);
         return reply;
     }
 
@@ -331,7 +362,18 @@ std::optional<std::vector<uint8_t>> answerRequest(const TcpRequest& request,
     for (int i = 0; i < std::min(faults.strayFramesBeforeReply, kMaxStrayFrames); ++i) {
         reply.insert(reply.end(), {'x', 'x', kNibbleBase, kFrameEnd});
     }
-    reply.insert(reply.end(), frame->begin(), frame->end());
+    const auto damaged = damagedFrame(std::move(*frame), faults);
+    reply.insert(reply.end(), damaged.begin(), damaged.end());
+    return reply;
+}
+
+std::optional<std::vector<uint8_t>> answerRequest(const TcpRequest& request,
+                                                  const UnitIdentity& unit,
+                                                  const UnitFaults& faults,
+                                                  UnitSettingsState& settings) {
+    auto reply = settingsAnswer(request, unit, faults, settings);
+    if (!reply || faults.tcpSilent) return std::nullopt;
+    if (faults.garbage) return noiseLike(*reply);
     return reply;
 }
 

@@ -71,8 +71,9 @@ class RequestBuffer {
     size_t size_ = 0;
 };
 
-// Applies a request to `settings` and returns the reply bytes (stray frames and the one-byte
-// binary fault included), or nothing when the unit does not answer it.
+// Applies a request to `settings` and returns the reply bytes (with the faults that change what
+// the unit says: stray frames, short or long binary replies, a wrong echo, a missing end,
+// noise), or nothing when the unit does not answer it.
 std::optional<std::vector<uint8_t>> answerRequest(const TcpRequest& request,
                                                   const UnitIdentity& unit,
                                                   const UnitFaults& faults,

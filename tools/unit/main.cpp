@@ -192,6 +192,23 @@ int main(int argc, char** argv) {
     app.add_flag("--one-byte-binary", faults.oneByteBinaryReply,
                  "Answer binary commands with their first byte only")
         ->group(misbehaviour);
+    app.add_flag("--extra-binary-byte", faults.extraBinaryByte,
+                 "Answer binary commands with one byte too many")
+        ->group(misbehaviour);
+    app.add_flag("--wrong-echo", faults.wrongEcho, "Echo letter requests in upper case")
+        ->group(misbehaviour);
+    app.add_flag("--no-frame-end", faults.noFrameEnd,
+                 "Send data instead of the 0xC8 that ends a letter reply")
+        ->group(misbehaviour);
+    app.add_flag("--garbage", faults.garbage, "Replace every TCP reply with noise")
+        ->group(misbehaviour);
+    app.add_flag("--tcp-silent", faults.tcpSilent, "Accept connections but never answer")
+        ->group(misbehaviour);
+    app.add_flag("--close-mid-reply", faults.closeMidReply,
+                 "Send half of each reply, then close the connection")
+        ->group(misbehaviour);
+    app.add_flag("--reset", faults.resetOnRequest, "Reset the connection instead of answering")
+        ->group(misbehaviour);
     app.add_option("--silent", faults.silentCommand, "Never answer this command")
         ->check(CLI::IsMember({"F6", "LN", "F8", "F4", "E7", "UU", "MI", "OL", "OJ", "OC", "OH",
                                "OT", "OI", "NJ", "NS", "E1", "E2", "E3", "F1", "F2", "F3"}))
