@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <array>
 #include <cerrno>
 #include <utility>
 
@@ -51,6 +52,15 @@ long SessionSocket::receiveSome(std::span<uint8_t> bytes) {
         if (errno == EINTR) continue;
         recordErrno(errno, SocketCall::kTimedTransfer);
         return -1;
+    }
+}
+
+void SessionSocket::discardUnread() {
+    // Bounded, so that a unit streaming without pause cannot hold the caller here.
+    constexpr int kMaxRounds = 64;
+    std::array<uint8_t, 4096> scratch{};
+    for (int round = 0; round < kMaxRounds; ++round) {
+        if (::recv(handle_.get(), scratch.data(), scratch.size(), MSG_DONTWAIT) <= 0) return;
     }
 }
 

@@ -16,6 +16,7 @@ constexpr uint8_t kEchoOffset = 0x20;
 
 int SessionTransport::sendRequest(std::span<const uint8_t> request) {
     if (request.size() > kMaxRequestLength) return kStatusFailure;
+    io_.discardUnread();
     return io_.sendSome(request) < 0 ? kStatusFailure : kStatusOk;
 }
 

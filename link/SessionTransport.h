@@ -25,7 +25,9 @@ class SessionTransport {
     SessionTransport(StreamIo& io, Clock& clock) : io_(io), clock_(clock) {}
 
     // One send of the whole request (at most kMaxRequestLength bytes). Only an error counts as
-    // failure; a short count is not re-sent.
+    // failure; a short count is not re-sent. Whatever arrived unread before the request is
+    // dropped first: nothing can answer a request not yet sent, so such bytes are a late or
+    // overlong reply to an earlier one and must not be taken for this one's.
     int sendRequest(std::span<const uint8_t> request);
 
     // Fills `buffer` completely in at most two reads, pausing 10 ms after each read that leaves

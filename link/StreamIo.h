@@ -18,6 +18,10 @@ class StreamIo {
     // Returns the count received (> 0), 0 when the peer has closed the stream, or -1 with the
     // thread's last socket error set (10060 when the time-out passed).
     virtual long receiveSome(std::span<uint8_t> bytes) = 0;
+
+    // Throws away whatever has arrived and not been read, without waiting: bytes a unit sent
+    // after the exchange they belonged to had given up on them.
+    virtual void discardUnread() = 0;
 };
 
 }  // namespace mervane
