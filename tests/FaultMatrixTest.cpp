@@ -278,7 +278,8 @@ TEST_P(FaultMatrixTest, ShowsItsMessageKeepsTheSettingsStraightAndEndsInTime) {
     // The unit behaves again. Whatever it sent late has arrived by now.
     unit->setReceiveObserver(nullptr);
     unit->setFaults({});
-    std::this_thread::sleep_for(milliseconds(row.faults.replyDelayMs + 200));
+    std::this_thread::sleep_for(
+        milliseconds(row.faults.replyDelayMs + row.faults.splitPauseMs + 200));
     unit->setSettings(unitState(false));
     window.clear();
     if (row.recovery == Recovery::kReconnect) {
@@ -303,7 +304,9 @@ sim::UnitFaults with(F set) {
 const sim::UnitFaults kHealthy{};
 
 // Bounds: ten times what each case should take with a 300 ms identification time-out and a
-// 200 ms session time-out (a silent frame read: four time-outs and three pauses, ~0.85 s).
+// 200 ms session time-out (a silent frame read: four time-outs and three pauses, ~0.85 s; an
+// exact read: two time-outs and two pauses, ~0.42 s). Late replies come over a second after
+// the read gave up, so that a slow machine cannot make them timely.
 INSTANTIATE_TEST_SUITE_P(
     Misbehaviour, FaultMatrixTest,
     ::testing::Values(
@@ -347,19 +350,19 @@ INSTANTIATE_TEST_SUITE_P(
                  Settings::kUnchanged, false, 3000ms, Recovery::kReconnect},
         // ---- "設定受信"
         FaultRow{"LateLetterReply", Stage::kReceive, kLetterUnit,
-                 with([](auto& f) { f.replyDelayMs = 1000; }), "設定取得通信エラー: O10060",
+                 with([](auto& f) { f.replyDelayMs = 2000; }), "設定取得通信エラー: O10060",
                  Settings::kUnchanged, true, 9000ms, Recovery::kReceiveAgain},
         FaultRow{"LateBinaryReply", Stage::kReceive, kBinaryUnit,
-                 with([](auto& f) { f.replyDelayMs = 600; }), "設定取得通信エラー: 1-10060",
+                 with([](auto& f) { f.replyDelayMs = 1500; }), "設定取得通信エラー: 1-10060",
                  Settings::kUnchanged, true, 5000ms, Recovery::kReceiveAgain},
         FaultRow{"SlowDripWithinTheLimits", Stage::kReceive, kBinaryUnit, with([](auto& f) {
                      f.splitPieceBytes = 1;
-                     f.splitPauseMs = 50;
+                     f.splitPauseMs = 20;  // a tenth of the receive time-out
                  }),
                  "", Settings::kReadAnew, true, 5000ms},
         FaultRow{"SlowDripBeyondTheLimits", Stage::kReceive, kBinaryUnit, with([](auto& f) {
                      f.splitPieceBytes = 1;
-                     f.splitPauseMs = 400;
+                     f.splitPauseMs = 1000;  // five receive time-outs
                  }),
                  "設定取得通信エラー: 1-10060", Settings::kUnchanged, true, 5000ms,
                  Recovery::kReceiveAgain},
@@ -402,14 +405,14 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"StartStopSlowDripWithinTheLimits", Stage::kStartStop, kLetterUnit,
                  with([](auto& f) {
                      f.splitPieceBytes = 1;
-                     f.splitPauseMs = 50;
+                     f.splitPauseMs = 20;  // a tenth of the receive time-out
                  }),
                  "", Settings::kToggled, true, 3000ms},
         FaultRow{"StartStopStrayFramesWithinTheBudget", Stage::kStartStop, kLetterUnit,
                  with([](auto& f) { f.strayFramesBeforeReply = 3; }), "", Settings::kToggled, true,
                  3000ms},
         FaultRow{"StartStopLateReply", Stage::kStartStop, kLetterUnit,
-                 with([](auto& f) { f.replyDelayMs = 1000; }), "通信エラー", Settings::kUnchanged,
+                 with([](auto& f) { f.replyDelayMs = 2000; }), "通信エラー", Settings::kUnchanged,
                  true, 9000ms, Recovery::kReceiveAgain},
         FaultRow{"StartStopGarbage", Stage::kStartStop, kBinaryUnit,
                  with([](auto& f) { f.garbage = true; }), "", Settings::kToggled, true, 3000ms,
