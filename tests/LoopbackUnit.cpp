@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace mervane::testing {
 
 std::unique_ptr<sim::SimulatedUnit> startLoopbackUnit(sim::UnitConfig config) {
@@ -46,15 +44,6 @@ std::vector<std::string> udpCommands(const sim::SimulatedUnit& unit) {
 
 std::vector<std::string> tcpCommands(const sim::SimulatedUnit& unit) {
     return commandsOn(unit, sim::ReceivedRecord::Channel::kTcp);
-}
-
-int openDescriptorCount() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
 }
 
 }  // namespace mervane::testing

@@ -6,6 +6,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/sim/SimulatedUnit.h"
+#include "tests/OpenDescriptors.h"
 
 namespace mervane::testing {
 
@@ -23,8 +24,5 @@ void aimLinkAt(DeviceLink& link, const sim::SimulatedUnit& unit, int sessionTime
 // The names of what the unit received over one channel, in order ("F6", "LN", "UU", "OJ", ...).
 std::vector<std::string> udpCommands(const sim::SimulatedUnit& unit);
 std::vector<std::string> tcpCommands(const sim::SimulatedUnit& unit);
-
-// How many descriptors the process has open, to show that nothing leaked.
-int openDescriptorCount();
 
 }  // namespace mervane::testing

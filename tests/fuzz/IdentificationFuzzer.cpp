@@ -10,7 +10,6 @@
 // after a time-out.
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -23,6 +22,7 @@
 #include "link/DeviceLink.h"
 #include "link/Identification.h"
 #include "link/UniqueFd.h"
+#include "tests/OpenDescriptors.h"
 #include "tests/fuzz/FuzzInput.h"
 
 using namespace mervane;
@@ -52,16 +52,6 @@ uint16_t portOf(int fd) {
     socklen_t length = sizeof local;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
     return ntohs(local.sin_port);
-}
-
-int openDescriptors() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr)
-            ++count;
-        ::closedir(dir);
-    }
-    return count;
 }
 
 // The two hosts that may answer, and a TCP port where nobody listens (bound, never listening),
@@ -133,7 +123,7 @@ void answer(const Hosts& hosts, fuzzing::FuzzInput& input) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Hosts hosts;
     hosts.discardStaleRequests();
-    const int descriptorsBefore = openDescriptors();
+    const int descriptorsBefore = testing::openDescriptorCount();
 
     fuzzing::FuzzInput input(data, size);
     testing::CountingClock clock;
@@ -147,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unit.join();
 
     if (status == 0) std::abort();  // nothing listens on the TCP port
-    if (openDescriptors() != descriptorsBefore) std::abort();
+    if (testing::openDescriptorCount() != descriptorsBefore) std::abort();
     const uint32_t unitHost = ntohl(link.identity().unitAddress.sin_addr.s_addr);
     if (unitHost != 0 && unitHost != 0x7F000001 && unitHost != 0x7F000002) std::abort();
     return 0;

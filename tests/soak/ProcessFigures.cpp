@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <thread>
+
+#include "tests/OpenDescriptors.h"
 
 namespace mervane::soak {
 
@@ -21,10 +22,7 @@ long statusField(const std::string& status, const std::string& key) {
 
 ProcessFigures readProcessFigures() {
     ProcessFigures figures;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++figures.descriptors;
-    }
+    figures.descriptors = testing::openDescriptorCount();
     std::ifstream file("/proc/self/status");
     const std::string status = "\n" + std::string(std::istreambuf_iterator<char>(file), {});
     figures.threads = static_cast<int>(statusField(status, "Threads:"));
