@@ -158,6 +158,10 @@ void CMervaneDlg::selectAdapter(int index) {
 }
 
 void CMervaneDlg::onConnectClicked() {
+    // The button comes back with the worker's last call to the window, a moment before the worker
+    // ends. A press in that moment must not be lost: the worker needs nothing more from this
+    // thread, so waiting for it is brief.
+    if (procedure_.workerRunning()) procedure_.waitForWorker();
     procedure_.onConnectClicked();
     // The adapter, address and port stay live while the attempt runs; the cursor says it runs.
     if (procedure_.workerRunning()) setCursor(Qt::BusyCursor);

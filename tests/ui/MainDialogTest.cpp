@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QTest>
+#include <QTimer>
 
 #include "link/AutoOnOffSettings.h"
 #include "net/Adapters.h"
@@ -220,6 +221,45 @@ TEST_F(MainDialogTest, AFailedConnectionTellsTheOperatorAndOffersConnectAgain) {
     EXPECT_EQ(text("ConnectButton"), "Connect");
     EXPECT_TRUE(enabled("ConnectButton"));
     EXPECT_FALSE(enabled("ApplyButton"));
+}
+
+// Presses Disconnect and then Connect as soon as the connect button comes back enabled on a
+// connected window: the first thing the event loop does after the worker's last call.
+class PressOnReturn final : public QObject {
+  public:
+    PressOnReturn(CMervaneDlg& dialog, QPushButton& button) : dialog_(dialog), button_(button) {
+        button_.installEventFilter(this);
+    }
+    int presses = 0;
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && button_.isEnabled() && dialog_.connected() &&
+            presses < 5) {
+            ++presses;
+            QTimer::singleShot(0, &button_, [this] {
+                button_.click();  // disconnect
+                button_.click();  // and connect again at once
+            });
+        }
+        return false;
+    }
+
+  private:
+    CMervaneDlg& dialog_;
+    QPushButton& button_;
+};
+
+TEST_F(MainDialogTest, APressTheMomentTheConnectButtonReturnsIsNotLost) {
+    openWindow();
+    startUnit(19, "_W");
+    PressOnReturn presser(*dialog, *control<QPushButton>("ConnectButton"));
+    connectToUnit();
+    // Each press connects anew, so the unit sees the probe and the session of six connects.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return unit->connectionsAccepted() == 12 && dialog->connected() && !dialog->busy(); },
+        10000));
+    EXPECT_EQ(presser.presses, 5);
+    EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
 }
 
 }  // namespace
