@@ -1,0 +1,49 @@
+#include "bench/Measure.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace mervane::bench {
+
+int64_t monotonicNs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+double Samples::median() const {
+    if (values_.empty()) return 0;
+    std::vector<double> sorted = values_;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t middle = sorted.size() / 2;
+    return sorted.size() % 2 == 1 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+}
+
+double Samples::min() const {
+    return values_.empty() ? 0 : *std::min_element(values_.begin(), values_.end());
+}
+
+double Samples::max() const {
+    return values_.empty() ? 0 : *std::max_element(values_.begin(), values_.end());
+}
+
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace mervane::bench

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mervane::bench {
+
+// CLOCK_MONOTONIC in nanoseconds: one clock for every process on the machine, so that a child's
+// "first frame painted" can be compared with the moment its parent started it.
+int64_t monotonicNs();
+
+// The calling process's resident set size in KiB (VmRSS), 0 when it cannot be read.
+long residentKiB();
+
+// Repeated measurements of one quantity.
+class Samples {
+  public:
+    void add(double value) { values_.push_back(value); }
+    bool empty() const { return values_.empty(); }
+    size_t size() const { return values_.size(); }
+    double median() const;
+    double min() const;
+    double max() const;
+
+  private:
+    std::vector<double> values_;
+};
+
+// "12.34" with `decimals` places.
+std::string fixed(double value, int decimals);
+
+}  // namespace mervane::bench

@@ -1,0 +1,88 @@
+#include "bench/ProcessRun.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+#include "bench/Measure.h"
+#include "link/UniqueFd.h"
+
+extern char** environ;
+
+namespace mervane::bench {
+
+namespace {
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> result;
+    for (auto& text : texts)
+        result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& environment) {
+    ProcessResult result;
+    std::vector<std::string> arguments = argv;
+    std::vector<std::string> variables;
+    // The given variables replace any of the same name: the first one found would win.
+    const auto overridden = [&environment](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        for (const auto& given : environment) {
+            if (given.rfind(name, 0) == 0) return true;
+        }
+        return false;
+    };
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!overridden(*entry)) variables.emplace_back(*entry);
+    }
+    variables.insert(variables.end(), environment.begin(), environment.end());
+
+    std::array<int, 2> pipeEnds{};
+    if (::pipe2(pipeEnds.data(), O_CLOEXEC) != 0) return result;
+    UniqueFd readEnd(pipeEnds[0]);
+    UniqueFd writeEnd(pipeEnds[1]);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
+
+    auto argumentPointers = pointers(arguments);
+    auto variablePointers = pointers(variables);
+    pid_t child = 0;
+    result.startNs = monotonicNs();
+    const int spawned = ::posix_spawn(&child, arguments[0].c_str(), &actions, nullptr,
+                                      argumentPointers.data(), variablePointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    writeEnd.reset();
+    if (spawned != 0) return result;
+    result.started = true;
+
+    std::array<char, 4096> buffer{};
+    for (;;) {
+        const ssize_t n = ::read(readEnd.get(), buffer.data(), buffer.size());
+        if (n > 0) {
+            result.output.append(buffer.data(), static_cast<size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    int status = 0;
+    rusage usage{};
+    while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    result.wallMs = static_cast<double>(monotonicNs() - result.startNs) / 1e6;
+    result.maxResidentKiB = usage.ru_maxrss;
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    return result;
+}
+
+}  // namespace mervane::bench

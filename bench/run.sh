@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the program and prints one table: how close connect, the three buttons' sequences, the
+# window and `mervane-cli read` come to the least time the protocol allows, against the simulated
+# unit on loopback. docs/benchmarks.md shows the last table and explains its columns.
+#
+#   bash bench/run.sh [--runs N]      (default 30; the window and process rows use fewer)
+#
+# Run it on a quiet machine: the sequences take tens of microseconds, and anything else running
+# shows in them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh xvfb xauth
+cmake --preset default >/dev/null
+cmake --build --preset default --target mervane-bench mervane-bench-window mervane-cli >/dev/null
+
+scratch=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR="$scratch"
+
+# A virtual X server on a free display (it writes the display's number to descriptor 3).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$scratch/display" \
+    >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do
+    [ -s "$scratch/display" ] && break
+    sleep 0.1
+done
+if [ ! -s "$scratch/display" ]; then
+    echo "bench/run.sh: Xvfb did not start" >&2
+    exit 1
+fi
+display=":$(head -n1 "$scratch/display")"
+
+echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores;" \
+    "$(uname -sr); $(sed -n 's/^PRETTY_NAME="\(.*\)"$/\1/p' /etc/os-release)"
+echo "Build: $(c++ --version | head -n1); Qt $(dpkg-query -W -f='${Version}' qt6-base-dev)"
+echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $(git rev-parse --short HEAD 2>/dev/null || echo none)"
+echo
+build/default/bench/mervane-bench --xvfb "$display" "$@"
