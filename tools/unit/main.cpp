@@ -17,6 +17,10 @@
 #include "link/ModelTable.h"
 #include "link/sim/SimulatedUnit.h"
 
+#ifndef MERVANE_VERSION
+#error "MERVANE_VERSION comes from the build (the project's version)"
+#endif
+
 namespace {
 
 using mervane::sim::ReceivedRecord;
@@ -111,6 +115,12 @@ std::string describe(const UnitConfig& config, uint16_t udpPort, uint16_t tcpPor
     return text;
 }
 
+// A usage error: what is wrong, then where to look, on standard error.
+int usageError(const std::string& what) {
+    std::fprintf(stderr, "mervane-unit: %s\nRun 'mervane-unit --help' for usage.\n", what.c_str());
+    return kExitBadOptions;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,6 +136,7 @@ int main(int argc, char** argv) {
 
     CLI::App app{"Runs one simulated LAN digital I/O unit until SIGINT or SIGTERM.",
                  "mervane-unit"};
+    app.set_version_flag("--version", std::string("mervane-unit ") + MERVANE_VERSION);
     app.add_option("--type", type, "Type code, two characters (_W generation 4, _L generation 3)")
         ->check([](const std::string& value) {
             return value.size() == 2 ? std::string() : "the type code is exactly two characters";
@@ -225,9 +236,14 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::CallForVersion& e) {
+        std::printf("%s\n", e.what());
+        return 0;
     } catch (const CLI::ParseError& e) {
-        // --help is a parse "error" with exit code 0.
-        return app.exit(e) == 0 ? 0 : kExitBadOptions;
+        return usageError(e.what());
     }
 
     config.typeCode = {type[0], type[1]};
@@ -236,8 +252,8 @@ int main(int argc, char** argv) {
     const int outputCount = mervane::modelRow(config.modelIndex).outputCount;
     config.initial.enableMask = static_cast<uint8_t>(mask >= 0 ? mask : (1 << outputCount) - 1);
     if (times.size() > config.initial.onTime.size()) {
-        std::fprintf(stderr, "--times: at most %zu pairs\n", config.initial.onTime.size());
-        return kExitBadOptions;
+        return usageError("--times: at most " + std::to_string(config.initial.onTime.size()) +
+                          " pairs");
     }
     // Outputs past the list keep 0:0; a single pair is for every output.
     for (size_t i = 0; i < config.initial.onTime.size(); ++i) {
