@@ -11,6 +11,8 @@ packages=(
     qt6-base-dev
     iproute2 util-linux
     fonts-ipafont-gothic
+    # the Debian package (cpack's dpkg-shlibdeps needs dpkg-dev and file) and its checks
+    dpkg-dev file groff-base shellcheck desktop-file-utils appstream
     "$@"
 )
 
