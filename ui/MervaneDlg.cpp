@@ -162,6 +162,10 @@ void CMervaneDlg::onConnectClicked() {
     // ends. A press in that moment must not be lost: the worker needs nothing more from this
     // thread, so waiting for it is brief.
     if (procedure_.workerRunning()) procedure_.waitForWorker();
+    // Taken here rather than asked for by the worker: by the time it asked, this thread would be
+    // repainting the pressed button, and the attempt would wait for that to finish.
+    pressedAddress_ = ui_->AddressEdit->text().toStdString();
+    pressedPort_ = ui_->PortEdit->text().toStdString();
     procedure_.onConnectClicked();
     // The adapter, address and port stay live while the attempt runs; the cursor says it runs.
     if (procedure_.workerRunning()) setCursor(Qt::BusyCursor);
@@ -291,13 +295,11 @@ void CMervaneDlg::applyConnectionState(ConnectionState state, const DeviceIdenti
 }
 
 std::string CMervaneDlg::addressText() {
-    return calls_.call<std::string>([this] { return ui_->AddressEdit->text().toStdString(); },
-                                    std::string());
+    return pressedAddress_;
 }
 
 std::string CMervaneDlg::portText() {
-    return calls_.call<std::string>([this] { return ui_->PortEdit->text().toStdString(); },
-                                    std::string());
+    return pressedPort_;
 }
 
 }  // namespace mervane

@@ -72,6 +72,8 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void setUnitIdText(const std::string& text) override;
     void setModelText(const std::string& text) override;
     void applyConnectionState(ConnectionState state, const DeviceIdentity& unit) override;
+    // The fields as they were when Connect was last pressed: an attempt reads them once, at its
+    // start.
     std::string addressText() override;
     std::string portText() override;
 
@@ -113,6 +115,10 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     SettingsPanel panel_;
     InputBlocker inputBlocker_{*this};
     WindowThreadCalls calls_{*this};
+    // Taken on the window thread before the worker starts, read by the worker; declared before
+    // the procedure so that they outlive its worker.
+    std::string pressedAddress_;
+    std::string pressedPort_;
     ConnectionProcedure procedure_{link_, *this};
     std::thread exchange_;
 };

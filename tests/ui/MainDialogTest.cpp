@@ -262,5 +262,18 @@ TEST_F(MainDialogTest, APressTheMomentTheConnectButtonReturnsIsNotLost) {
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
 }
 
+TEST_F(MainDialogTest, AnAttemptUsesTheFieldsAsTheyWereWhenConnectWasPressed) {
+    openWindow();
+    startUnit(19, "_W");
+    control<QLineEdit>("AddressEdit")->setText("127.0.0.1");
+    control<QLineEdit>("PortEdit")->setText(QString::number(unit->tcpPort()));
+    click("ConnectButton");
+    // The fields stay editable during the attempt; what is typed now is for the next one.
+    control<QLineEdit>("AddressEdit")->setText("192.0.2.1");
+    control<QLineEdit>("PortEdit")->clear();
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
+}
+
 }  // namespace
 }  // namespace mervane::testing
