@@ -47,10 +47,8 @@ bool roundTrip(int fd, const std::vector<uint8_t>& request) {
     return ::recv(fd, reply.data(), reply.size(), 0) > 0;
 }
 
-// The TCP part: each connection of `records` in order; `timeHandshake` says whether the connect
-// counts.
-ReplayResult replayTcp(const std::vector<sim::ReceivedRecord>& records, uint16_t tcpPort,
-                       bool timeHandshake) {
+// The TCP part of a connect: each connection of `records` in order, handshake included.
+ReplayResult replayTcp(const std::vector<sim::ReceivedRecord>& records, uint16_t tcpPort) {
     ReplayResult result;
     const sockaddr_in unit = loopback(tcpPort);
     size_t next = 0;
@@ -61,24 +59,10 @@ ReplayResult replayTcp(const std::vector<sim::ReceivedRecord>& records, uint16_t
         }
         const int connection = records[next].connection;
         UniqueFd fd = openSocket(SOCK_STREAM);
-        int64_t start = monotonicNs();
+        const int64_t start = monotonicNs();
         if (::connect(fd.get(), asSockaddr(unit), sizeof unit) != 0) {
             result.error = "cannot connect to the unit";
             return result;
-        }
-        if (!timeHandshake) {
-            // The unit takes up a new connection when it first reads from it; a session it has
-            // long been serving does not pay that again. Warm it up with a request that only
-            // reads: the active flag, in the conversation's encoding.
-            const bool letters = records[next].bytes.size() > 2 &&
-                                 (records[next].bytes[0] == 'O' || records[next].bytes[0] == 'N');
-            const std::vector<uint8_t> warmUp =
-                letters ? std::vector<uint8_t>{'O', 'J', 0xC8} : std::vector<uint8_t>{0xE1};
-            if (!roundTrip(fd.get(), warmUp)) {
-                result.error = "no reply to the warm-up request";
-                return result;
-            }
-            start = monotonicNs();
         }
         for (; next < records.size() && records[next].connection == connection; ++next) {
             if (records[next].channel != Channel::kTcp) continue;
@@ -131,13 +115,46 @@ ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint
         }
     }
     const double udpMs = static_cast<double>(monotonicNs() - start) / 1e6;
-    result = replayTcp(records, tcpPort, true);
+    result = replayTcp(records, tcpPort);
     result.roundTripsMs += udpMs;
     return result;
 }
 
-ReplayResult replayExchanges(const std::vector<sim::ReceivedRecord>& records, uint16_t tcpPort) {
-    return replayTcp(records, tcpPort, false);
+std::vector<double> replayExchanges(const std::vector<std::vector<sim::ReceivedRecord>>& runs,
+                                    uint16_t tcpPort, std::string& error) {
+    std::vector<double> times;
+    if (runs.empty() || runs.front().empty()) {
+        error = "nothing to replay";
+        return times;
+    }
+    UniqueFd fd = openSocket(SOCK_STREAM);
+    const sockaddr_in unit = loopback(tcpPort);
+    if (::connect(fd.get(), asSockaddr(unit), sizeof unit) != 0) {
+        error = "cannot connect to the unit";
+        return times;
+    }
+    // The unit takes up a new connection when it first reads from it; a session it has long
+    // been serving does not pay that again. Warm it up with a request that only reads: the
+    // active flag, in the conversation's encoding.
+    const auto& first = runs.front().front().bytes;
+    const bool letters = first.size() > 2 && (first[0] == 'O' || first[0] == 'N');
+    const std::vector<uint8_t> warmUp =
+        letters ? std::vector<uint8_t>{'O', 'J', 0xC8} : std::vector<uint8_t>{0xE1};
+    if (!roundTrip(fd.get(), warmUp)) {
+        error = "no reply to the warm-up request";
+        return times;
+    }
+    for (const auto& run : runs) {
+        const int64_t start = monotonicNs();
+        for (const auto& record : run) {
+            if (!roundTrip(fd.get(), record.bytes)) {
+                error = "no reply to " + record.command;
+                return {};
+            }
+        }
+        times.push_back(static_cast<double>(monotonicNs() - start) / 1e6);
+    }
+    return times;
 }
 
 }  // namespace mervane::bench

@@ -24,7 +24,9 @@ struct ReplayResult {
 ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint16_t udpPort,
                            uint16_t tcpPort);
 
-// The requests of one sequence over a fresh connection whose handshake is not timed.
-ReplayResult replayExchanges(const std::vector<sim::ReceivedRecord>& records, uint16_t tcpPort);
+// The requests of a sequence's runs, run after run, over one connection that has served a
+// request before. The time of each run, in milliseconds; empty, with `error` set, on failure.
+std::vector<double> replayExchanges(const std::vector<std::vector<sim::ReceivedRecord>>& runs,
+                                    uint16_t tcpPort, std::string& error);
 
 }  // namespace mervane::bench
