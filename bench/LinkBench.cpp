@@ -352,16 +352,12 @@ void linkRows(Table& table, const UnitKind& kind, int runs, ConnectFloors& conne
                    connectRatio(measured, connectFloor, goal), "≤ " + fixed(goal, 2)});
 
         if (steps) {
-            const double accounted = steps->identificationMs.median() +
-                                     steps->sessionOpenMs.median() + steps->readMs.median();
             table.add({"· of which identification (pauses, UDP, probe)", kind.label, "",
                        ms(steps->identificationMs.median()), "", "", ""});
             table.add({"· of which session open", kind.label, "", ms(steps->sessionOpenMs.median()),
                        "", "", ""});
             table.add({"· of which settings read", kind.label, "", ms(steps->readMs.median()), "",
                        "", ""});
-            table.add({"· of which worker thread and the rest", kind.label, "",
-                       ms(measured - accounted), "", "", ""});
             table.add({"· of which the 1 ms drain waits (probe, session)", kind.label, "",
                        ms(drainWaitsMs), "", "", ""});
         }

@@ -32,14 +32,6 @@ double Samples::median() const {
     return sorted.size() % 2 == 1 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
 }
 
-double Samples::min() const {
-    return values_.empty() ? 0 : *std::min_element(values_.begin(), values_.end());
-}
-
-double Samples::max() const {
-    return values_.empty() ? 0 : *std::max_element(values_.begin(), values_.end());
-}
-
 std::string fixed(double value, int decimals) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);

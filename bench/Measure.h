@@ -17,11 +17,7 @@ long residentKiB();
 class Samples {
   public:
     void add(double value) { values_.push_back(value); }
-    bool empty() const { return values_.empty(); }
-    size_t size() const { return values_.size(); }
     double median() const;
-    double min() const;
-    double max() const;
 
   private:
     std::vector<double> values_;
