@@ -120,41 +120,32 @@ ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint
     return result;
 }
 
-std::vector<double> replayExchanges(const std::vector<std::vector<sim::ReceivedRecord>>& runs,
-                                    uint16_t tcpPort, std::string& error) {
-    std::vector<double> times;
-    if (runs.empty() || runs.front().empty()) {
-        error = "nothing to replay";
-        return times;
-    }
-    UniqueFd fd = openSocket(SOCK_STREAM);
+bool ReplaySession::open(uint16_t tcpPort, bool letters, std::string& error) {
+    fd_ = openSocket(SOCK_STREAM);
     const sockaddr_in unit = loopback(tcpPort);
-    if (::connect(fd.get(), asSockaddr(unit), sizeof unit) != 0) {
+    if (::connect(fd_.get(), asSockaddr(unit), sizeof unit) != 0) {
         error = "cannot connect to the unit";
-        return times;
+        return false;
     }
-    // The unit takes up a new connection when it first reads from it; a session it has long
-    // been serving does not pay that again. Warm it up with a request that only reads: the
-    // active flag, in the conversation's encoding.
-    const auto& first = runs.front().front().bytes;
-    const bool letters = first.size() > 2 && (first[0] == 'O' || first[0] == 'N');
-    const std::vector<uint8_t> warmUp =
+    const std::vector<uint8_t> activeFlag =
         letters ? std::vector<uint8_t>{'O', 'J', 0xC8} : std::vector<uint8_t>{0xE1};
-    if (!roundTrip(fd.get(), warmUp)) {
-        error = "no reply to the warm-up request";
-        return times;
+    if (!roundTrip(fd_.get(), activeFlag)) {
+        error = "no reply to the first read";
+        return false;
     }
-    for (const auto& run : runs) {
-        const int64_t start = monotonicNs();
-        for (const auto& record : run) {
-            if (!roundTrip(fd.get(), record.bytes)) {
-                error = "no reply to " + record.command;
-                return {};
-            }
+    return true;
+}
+
+std::optional<double> ReplaySession::replay(const std::vector<sim::ReceivedRecord>& records,
+                                            std::string& error) {
+    const int64_t start = monotonicNs();
+    for (const auto& record : records) {
+        if (!roundTrip(fd_.get(), record.bytes)) {
+            error = "no reply to " + record.command;
+            return std::nullopt;
         }
-        times.push_back(static_cast<double>(monotonicNs() - start) / 1e6);
     }
-    return times;
+    return static_cast<double>(monotonicNs() - start) / 1e6;
 }
 
 }  // namespace mervane::bench

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "link/UniqueFd.h"
 #include "link/sim/SimulatedUnit.h"
 
 namespace mervane::bench {
@@ -24,9 +26,22 @@ struct ReplayResult {
 ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint16_t udpPort,
                            uint16_t tcpPort);
 
-// The requests of a sequence's runs, run after run, over one connection that has served a
-// request before. The time of each run, in milliseconds; empty, with `error` set, on failure.
-std::vector<double> replayExchanges(const std::vector<std::vector<sim::ReceivedRecord>>& runs,
-                                    uint16_t tcpPort, std::string& error);
+// The least possible client over one TCP connection, for a button's sequences: each run's
+// requests replayed right after the program made them, to a twin of the program's unit, so that
+// both meet the machine in the same state.
+class ReplaySession {
+  public:
+    // Connects to the unit's TCP port on loopback and has it serve one read first: a unit takes
+    // up a new connection when it first reads from it, and a session long in use does not pay
+    // that again. `letters`: the unit speaks letter commands (else binary ones).
+    bool open(uint16_t tcpPort, bool letters, std::string& error);
+    // The time of the exchanges of `records`, in milliseconds; nullopt, with `error` set, when
+    // one goes unanswered.
+    std::optional<double> replay(const std::vector<sim::ReceivedRecord>& records,
+                                 std::string& error);
+
+  private:
+    UniqueFd fd_;
+};
 
 }  // namespace mervane::bench

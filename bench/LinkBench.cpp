@@ -231,42 +231,40 @@ struct SequenceFigures {
 
 using Sequence = std::function<int(mervane::DeviceLink&, mervane::OperatorWindow&)>;
 
+// Each run of each sequence is timed, then its requests are replayed at once by the least
+// possible client to `twin`, a unit like `unit` in the same state, so that the program and its
+// floor meet the machine alike.
 std::map<std::string, SequenceFigures> measureSequences(
-    mervane::sim::SimulatedUnit& unit, int runs,
-    const std::vector<std::pair<std::string, Sequence>>& sequences) {
+    mervane::sim::SimulatedUnit& unit, mervane::sim::SimulatedUnit& twin, const UnitKind& kind,
+    int runs, const std::vector<std::pair<std::string, Sequence>>& sequences) {
     std::map<std::string, SequenceFigures> figures;
-    std::map<std::string, std::vector<std::vector<ReceivedRecord>>> conversations;
-    {
-        mervane::DeviceLink link;
-        link.setIdentificationPort(unit.udpPort());
-        mervane::bench::HeadlessOperator window("127.0.0.1", std::to_string(unit.tcpPort()));
-        mervane::ConnectionProcedure procedure(link, window);
-        procedure.onConnectClicked();
-        procedure.waitForWorker();
-        if (!procedure.connected()) fail("connect failed: " + window.lastMessage());
-        for (const auto& [name, sequence] : sequences) {
-            for (int run = -1; run < runs; ++run) {
-                unit.clearReceived();
-                const int64_t start = monotonicNs();
-                if (sequence(link, window) != 0) fail(name + " failed: " + window.lastMessage());
-                const double elapsed = msSince(start);
-                if (window.messages() != 0) fail(name + " showed " + window.lastMessage());
-                if (run < 0) continue;
-                figures[name].ms.add(elapsed);
-                conversations[name].push_back(unit.received());
-            }
-            figures[name].requests = conversations[name].back().size();
+    mervane::DeviceLink link;
+    link.setIdentificationPort(unit.udpPort());
+    mervane::bench::HeadlessOperator window("127.0.0.1", std::to_string(unit.tcpPort()));
+    mervane::ConnectionProcedure procedure(link, window);
+    procedure.onConnectClicked();
+    procedure.waitForWorker();
+    if (!procedure.connected()) fail("connect failed: " + window.lastMessage());
+    mervane::bench::ReplaySession floorClient;
+    std::string error;
+    if (!floorClient.open(twin.tcpPort(), kind.letters, error)) fail("replay: " + error);
+    for (const auto& [name, sequence] : sequences) {
+        for (int run = -1; run < runs; ++run) {
+            unit.clearReceived();
+            const int64_t start = monotonicNs();
+            if (sequence(link, window) != 0) fail(name + " failed: " + window.lastMessage());
+            const double elapsed = msSince(start);
+            if (window.messages() != 0) fail(name + " showed " + window.lastMessage());
+            const auto conversation = unit.received();
+            const auto floor = floorClient.replay(conversation, error);
+            if (!floor) fail("replay of " + name + ": " + error);
+            if (run < 0) continue;
+            figures[name].ms.add(elapsed);
+            figures[name].floorMs.add(*floor);
+            figures[name].requests = conversation.size();
         }
-        procedure.onConnectClicked();  // disconnect: the unit takes one connection at a time
     }
-    // The same requests, run by run (Start/Stop alternates), by the least possible client.
-    for (const auto& [name, runConversations] : conversations) {
-        std::string error;
-        const auto times = mervane::bench::replayExchanges(runConversations, unit.tcpPort(), error);
-        if (times.empty()) fail("replay of " + name + ": " + error);
-        for (const double time : times)
-            figures[name].floorMs.add(time);
-    }
+    procedure.onConnectClicked();  // disconnect
     return figures;
 }
 
@@ -362,7 +360,9 @@ void linkRows(Table& table, const UnitKind& kind, int runs, ConnectFloors& conne
         }
 
         const int sequenceRuns = delay == 0 ? runs * 2 : runs;
-        const auto sequences = measureSequences(*unit, sequenceRuns, kSequences);
+        const auto twin = startUnit(kind, delay);
+        if (!twin) fail("cannot start the simulated unit on 127.0.0.1");
+        const auto sequences = measureSequences(*unit, *twin, kind, sequenceRuns, kSequences);
         for (const auto& [name, sequence] : kSequences) {
             const auto& figures = sequences.at(name);
             const double time = figures.ms.median();
