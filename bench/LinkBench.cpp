@@ -4,12 +4,10 @@
 //   mervane-bench [--runs N] [--link-only] [--cli PATH] [--window-probe PATH] [--xvfb DISPLAY]
 //
 // The floor of a conversation is measured, not assumed: the same requests are replayed to the
-// same unit by the least possible client (ExchangeReplay), and the identification's two 10 ms
-// pauses are added. With a reply delay the goal's own floor is used: 20 ms plus 5 ms for every
-// reply awaited after the pauses.
+// same unit by the least possible client (bench/ExchangeReplay.h), and the identification's
+// two 10 ms pauses are added. With a reply delay the goal's own floor is used: 20 ms plus 5 ms
+// for every reply awaited after the pauses.
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -31,7 +29,6 @@
 #include "link/Identification.h"
 #include "link/SettingsSequences.h"
 #include "link/SocketOps.h"
-#include "link/UniqueFd.h"
 #include "link/sim/SimulatedUnit.h"
 
 namespace {
@@ -80,7 +77,7 @@ double msSince(int64_t startNs) {
 struct Row {
     std::string what;
     std::string unit;
-    std::string exchanges;
+    std::string requests;  // received, and the protocol's minimum
     std::string median;
     std::string floor;
     std::string ratio;
@@ -95,7 +92,7 @@ class Table {
         std::printf("|---|---|---|---|---|---|---|\n");
         for (const auto& r : rows_) {
             std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", r.what.c_str(), r.unit.c_str(),
-                        r.exchanges.c_str(), r.median.c_str(), r.floor.c_str(), r.ratio.c_str(),
+                        r.requests.c_str(), r.median.c_str(), r.floor.c_str(), r.ratio.c_str(),
                         r.goal.c_str());
         }
     }
