@@ -16,6 +16,7 @@ int winsockErrorFromErrno(int e, SocketCall call) {
             case SocketCall::kTimedTransfer:
                 return wsa::kTimedOut;
             case SocketCall::kConnect:
+                return wsa::kNoBuffers;
             case SocketCall::kOther:
                 return wsa::kWouldBlock;
         }

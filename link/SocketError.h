@@ -43,8 +43,9 @@ inline constexpr int kNoRecovery = 11003;
 inline constexpr int kNoData = 11004;
 }  // namespace wsa
 
-// What kind of call produced an errno: EAGAIN means "still connecting" after a non-blocking
-// connect but "the receive/send time-out passed" on a socket with SO_RCVTIMEO/SO_SNDTIMEO.
+// What kind of call produced an errno: EAGAIN means "the receive/send time-out passed" on a socket
+// with SO_RCVTIMEO/SO_SNDTIMEO, but "no free local port" from connect(), where Windows Sockets
+// reports 10055.
 enum class SocketCall { kOther, kConnect, kTimedTransfer };
 
 // Maps a POSIX errno to its Windows Sockets number. Unknown values are passed through unchanged.

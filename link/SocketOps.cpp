@@ -80,16 +80,18 @@ void setSocketTimeouts(int fd, int sendTimeoutMs, int receiveTimeoutMs) {
 }
 
 int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& error,
-                       const StopSignal* stop) {
+                       const StopSignal* stop, ConnectCall startConnect) {
     error = 0;
     NonBlockingScope nonBlocking(fd);
     if (!nonBlocking.ok()) return fail(error, winsockErrorFromErrno(nonBlocking.error()));
 
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
+    if (startConnect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
         return kStatusOk;  // loopback may complete at once
     }
-    const int started = winsockErrorFromErrno(errno, SocketCall::kConnect);
-    if (started != wsa::kWouldBlock) return fail(error, started);
+    // Only EINPROGRESS means "under way". EAGAIN (no free local port, for one) is a failure:
+    // waiting on a socket that never started connecting would find it ready and call it connected.
+    if (errno != EINPROGRESS)
+        return fail(error, winsockErrorFromErrno(errno, SocketCall::kConnect));
     if (stop != nullptr && stop->requested()) return fail(error, wsa::kInterrupted);
 
     // Any outcome of the wait but "ready" counts as a time-out, as on the event-based layer.

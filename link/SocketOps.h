@@ -1,6 +1,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <cstdint>
 
@@ -25,9 +26,11 @@ void setSocketTimeouts(int fd, int sendTimeoutMs, int receiveTimeoutMs);
 // `error` (and the thread's last socket error) holding the Windows Sockets number: 10060 when
 // the time ran out, otherwise the reason the system gave (10061 refused, 10065 no route, ...).
 // With `stop`, a stop request that came before the wait began fails it at once (10004); one that
-// comes during the wait ends it through the socket's shutdown.
+// comes during the wait ends it through the socket's shutdown. `startConnect` is the system's
+// connect(); tests put a stand-in there to make it fail as the system seldom does.
+using ConnectCall = int (*)(int fd, const sockaddr* address, socklen_t length);
 int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& error,
-                       const StopSignal* stop = nullptr);
+                       const StopSignal* stop = nullptr, ConnectCall startConnect = ::connect);
 
 // Reads and discards whatever the peer has already sent (waiting at most 1 ms for more each
 // round), so that stale replies of an earlier conversation are not taken for new ones. Stops

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -90,6 +91,23 @@ TEST(SessionOpenTest, UnansweredConnectTimesOutWith10060) {
     EXPECT_EQ(connectWithTimeout(socket.get(), loopback(full.port), 200, error), kStatusFailure);
     EXPECT_EQ(error, wsa::kTimedOut);
     EXPECT_EQ(lastSocketError(), wsa::kTimedOut);
+}
+
+// connect() as it fails when no local port is free: at once, with EAGAIN.
+int connectWithNoFreePort(int, const sockaddr*, socklen_t) {
+    errno = EAGAIN;
+    return -1;
+}
+
+TEST(SessionOpenTest, AConnectThatFailsAtOnceWithEagainIsNoConnection) {
+    Listener server;
+    UniqueFd socket(::socket(AF_INET, SOCK_STREAM, 0));
+    int error = 0;
+    EXPECT_EQ(connectWithTimeout(socket.get(), loopback(server.port), 200, error, nullptr,
+                                 &connectWithNoFreePort),
+              kStatusFailure);
+    EXPECT_EQ(error, wsa::kNoBuffers);
+    EXPECT_EQ(lastSocketError(), wsa::kNoBuffers);
 }
 
 TEST(SessionOpenTest, BindsToTheChosenLocalAddress) {
