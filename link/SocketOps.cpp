@@ -108,7 +108,7 @@ int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& er
 
 void drainInput(int fd) {
     std::array<uint8_t, 4096> scratch{};
-    for (;;) {
+    for (int round = 0; round < kDrainRounds; ++round) {
         pollfd pfd{fd, POLLIN, 0};
         if (::poll(&pfd, 1, 1) <= 0) return;
         const ssize_t n = ::recv(fd, scratch.data(), scratch.size(), MSG_DONTWAIT);

@@ -34,7 +34,9 @@ int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& er
 
 // Reads and discards whatever the peer has already sent (waiting at most 1 ms for more each
 // round), so that stale replies of an earlier conversation are not taken for new ones. Stops
-// when nothing is waiting, when the peer has closed, or on an error.
+// when nothing is waiting, when the peer has closed, on an error, or after kDrainRounds reads:
+// a peer that never stops sending must not hold the caller here.
+inline constexpr int kDrainRounds = 64;
 void drainInput(int fd);
 
 }  // namespace mervane

@@ -46,8 +46,9 @@ enum class Settings {
 // What a row does besides the unit's faults.
 enum class Twist {
     kNone,
-    kAddressOtherHost,  // the operator types an address the replies do not come from
-    kRefusedPort,       // the operator types a TCP port where nothing listens
+    kAddressOtherHost,   // the operator types an address the replies do not come from
+    kRefusedPort,        // the operator types a TCP port where nothing listens
+    kFromSessionAccept,  // the faults hold from the session's accept, armed at the probe's query
 };
 
 // What must work once the unit behaves again.
@@ -169,10 +170,10 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultRow> {
         procedure.waitForWorker();
     }
 
-    // Arms `f` at the first request of the session that follows the probe.
-    void armAtSessionStart(const sim::UnitFaults& f) {
-        unit->setReceiveObserver([this, f](const sim::ReceivedRecord& r) {
-            if (r.channel == sim::ReceivedRecord::Channel::kTcp && r.connection == 2) {
+    // Arms `f` at a request of the probe's connection (1) or of the session that follows it (2).
+    void armOnConnection(int connection, const sim::UnitFaults& f) {
+        unit->setReceiveObserver([this, connection, f](const sim::ReceivedRecord& r) {
+            if (r.channel == sim::ReceivedRecord::Channel::kTcp && r.connection == connection) {
                 unit->setFaults(f);
             }
         });
@@ -214,7 +215,7 @@ TEST_P(FaultMatrixTest, ShowsItsMessageKeepsTheSettingsStraightAndEndsInTime) {
     }
     const AutoOnOffSettings before = link.settings();
     if (row.stage == Stage::kConnectRead) {
-        armAtSessionStart(row.faults);
+        armOnConnection(row.twist == Twist::kFromSessionAccept ? 1 : 2, row.faults);
     } else {
         unit->setFaults(row.faults);
     }
@@ -348,6 +349,12 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"ResetAtConnectRead", Stage::kConnectRead, kLetterUnit,
                  with([](auto& f) { f.resetOnRequest = true; }), "設定取得通信エラー: O10054",
                  Settings::kUnchanged, false, 3000ms, Recovery::kReconnect},
+        // Noise without pause from the accept on: the open's drain gives up after its rounds, and
+        // the one-shot read's six-byte budget ends in noise.
+        FaultRow{"ChattersFromTheSessionsAccept", Stage::kConnectRead, kLetterUnit,
+                 with([](auto& f) { f.chatter = true; }), "設定取得通信エラー: O0",
+                 Settings::kUnchanged, false, 3000ms, Recovery::kReconnect,
+                 Twist::kFromSessionAccept},
         // ---- "設定受信"
         FaultRow{"LateLetterReply", Stage::kReceive, kLetterUnit,
                  with([](auto& f) { f.replyDelayMs = 2000; }), "設定取得通信エラー: O10060",

@@ -34,6 +34,7 @@ struct UnitFaults {
     bool tcpSilent = false;           // accept connections, never answer anything on them
     bool closeMidReply = false;       // send half of each reply, then close the connection
     bool resetOnRequest = false;      // abort the connection (RST) instead of answering
+    bool chatter = false;             // noise without pause on connections accepted meanwhile
     int replyDelayMs = 0;             // wait before every reply, UDP and TCP (a slow network)
 
     // Silence on one command, named as logged: "F6", "LN", "F8", "F4", "E7" (UDP), "UU", "MI",

@@ -24,9 +24,10 @@ uint16_t TcpService::port() const {
 
 void TcpService::run() {
     for (;;) {
+        const short connectionEvents = chattering_ ? POLLIN | POLLOUT : POLLIN;
         std::array<pollfd, 3> entries{{{wake_.fd(), POLLIN, 0},
                                        {listener_.get(), POLLIN, 0},
-                                       {connection_.get(), POLLIN, 0}}};
+                                       {connection_.get(), connectionEvents, 0}}};
         // A negative descriptor is skipped by poll().
         if (::poll(entries.data(), entries.size(), -1) < 0) {
             if (errno == EINTR) continue;
@@ -34,7 +35,8 @@ void TcpService::run() {
         }
         if (entries[0].revents != 0) return;
         // Whatever the old connection sent comes before the switch to a new one.
-        if (entries[2].revents != 0) receive();
+        if ((entries[2].revents & ~POLLOUT) != 0) receive();
+        if ((entries[2].revents & POLLOUT) != 0 && connection_.valid()) chatter();
         if (entries[1].revents != 0) accept();
     }
 }
@@ -51,6 +53,7 @@ void TcpService::accept() {
     connection_ = std::move(accepted);
     connectionNumber_ = state_.acceptConnection();
     requestsOnConnection_ = 0;
+    chattering_ = state_.faults().chatter;
     peerPort_ = ntohs(peer.sin_port);
     peerAddress_ = dottedAddress(peer.sin_addr);
     buffer_.clear();
@@ -121,6 +124,19 @@ void TcpService::resetConnection() {
     const linger noLinger{1, 0};
     ::setsockopt(connection_.get(), SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
     dropConnection();
+}
+
+void TcpService::chatter() {
+    // Never 0xC8, so that no run of it can pass for a reply frame.
+    static const std::vector<uint8_t> noise = [] {
+        std::vector<uint8_t> bytes(4096);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<uint8_t>('a' + i % 26);
+        return bytes;
+    }();
+    const ssize_t sent =
+        ::send(connection_.get(), noise.data(), noise.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) dropConnection();
 }
 
 void TcpService::dropConnection() {

@@ -29,6 +29,8 @@ class TcpService {
     bool sendReply(const std::vector<uint8_t>& reply, const UnitFaults& faults);
     void dropConnection();
     void resetConnection();
+    // Sends as much noise as the connection takes without waiting.
+    void chatter();
 
     UnitState& state_;
     const WakeSignal& wake_;
@@ -36,6 +38,7 @@ class TcpService {
     UniqueFd connection_;
     int connectionNumber_ = 0;
     int requestsOnConnection_ = 0;
+    bool chattering_ = false;
     uint16_t peerPort_ = 0;
     std::string peerAddress_;
     RequestBuffer buffer_;

@@ -220,6 +220,9 @@ int main(int argc, char** argv) {
         ->group(misbehaviour);
     app.add_flag("--reset", faults.resetOnRequest, "Reset the connection instead of answering")
         ->group(misbehaviour);
+    app.add_flag("--chatter", faults.chatter,
+                 "Send noise without pause on every connection, from accepting it on")
+        ->group(misbehaviour);
     app.add_option("--silent", faults.silentCommand, "Never answer this command")
         ->check(CLI::IsMember({"F6", "LN", "F8", "F4", "E7", "UU", "MI", "OL", "OJ", "OC", "OH",
                                "OT", "OI", "NJ", "NS", "E1", "E2", "E3", "F1", "F2", "F3"}))

@@ -42,7 +42,7 @@ _mervane_unit() {
                     --first-reply-other-port --first-reply-size --answer-both --no-uu --uu-nibble7
                     --split --split-pause --stray --one-byte-binary --extra-binary-byte
                     --wrong-echo --no-frame-end --garbage --tcp-silent --close-mid-reply --reset
-                    --silent --close-after --delay"
+                    --chatter --silent --close-after --delay"
             fi
             ;;
     esac
