@@ -4,10 +4,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
 
 #include "link/AutoOnOffSettings.h"
 #include "link/Clock.h"
 #include "link/DeviceIdentity.h"
+#include "link/HostLookup.h"
 #include "link/OperatorWindow.h"
 #include "link/SessionSocket.h"
 #include "link/SessionTransport.h"
@@ -71,6 +73,10 @@ class DeviceLink {
     uint16_t identificationPort() const { return identificationPort_; }
     void setIdentificationPort(uint16_t port) { identificationPort_ = port; }
 
+    // Looks up an address typed as a host name: the system's resolver, or a stand-in in tests.
+    const HostResolver& hostResolver() const { return hostResolver_; }
+    void setHostResolver(HostResolver resolver) { hostResolver_ = std::move(resolver); }
+
   private:
     Clock& clock_;
     StopSignal stopSignal_;  // outlives the sockets it watches
@@ -82,6 +88,7 @@ class DeviceLink {
     std::atomic<uint32_t> localBindAddress_{0};
     int sessionTimeoutMs_ = kSessionTimeoutMs;
     uint16_t identificationPort_ = kIdentificationPort;
+    HostResolver hostResolver_ = resolveWithSystem;
 };
 
 }  // namespace mervane

@@ -1,6 +1,5 @@
 #include "link/Identification.h"
 
-#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -10,6 +9,7 @@
 #include <chrono>
 #include <span>
 
+#include "link/HostLookup.h"
 #include "link/SocketError.h"
 #include "link/SocketOps.h"
 #include "link/Status.h"
@@ -28,28 +28,6 @@ constexpr std::array<uint8_t, 2> kRequestLN{'L', 'N'};
 constexpr std::array<uint8_t, 4> kRequestF8{0x00, 0x00, 0x00, 0xF8};
 constexpr std::array<uint8_t, 4> kRequestF4{0x00, 0x00, 0x00, 0xF4};
 constexpr std::array<uint8_t, 4> kRequestE7{0x00, 0x00, 0x00, 0xE7};
-
-bool resolveIPv4(const std::string& text, in_addr& address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(text.c_str(), nullptr, &hints, &found);
-    if (rc != 0) {
-        setLastSocketError(winsockErrorFromResolver(rc, errno));
-        return false;
-    }
-    bool ok = false;
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
-            address = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
-            ok = true;
-            break;
-        }
-    }
-    ::freeaddrinfo(found);
-    return ok;
-}
 
 // One identification conversation over a UDP socket owned by the caller: the requests go to
 // whoever answered last (at first, the address the operator typed).
@@ -190,7 +168,9 @@ int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(link.identificationPort());
-    if (!resolveIPv4(addressText, destination.sin_addr)) return kStatusFailure;
+    const HostLookupResult host = lookUpHost(addressText, link.hostResolver(), link.stopSignal());
+    if (!host.found) return kStatusFailure;
+    destination.sin_addr = host.address;
     UdpExchange exchange(link.stopSignal(), fd, destination);
 
     exchange.send(kRequestF6);

@@ -15,8 +15,9 @@ namespace mervane {
 // Returns 0 with the link's identity filled, or the failure status. `port` must be 1..65535; any
 // other value fails at once, with no socket opened and the identity untouched. Each UDP wait and
 // the probe's connect are bounded by `identTimeoutMs`. Whatever happens, no socket of the call is
-// left open. Runs on the calling thread; a stop request through the link's StopSignal ends it
-// promptly with the failure status.
+// left open. Runs on the calling thread (a host name is looked up by the link's resolver on a
+// thread of its own); a stop request through the link's StopSignal ends it promptly with the
+// failure status, also while the name is still being looked up.
 int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
                  const std::string& addressText);
 

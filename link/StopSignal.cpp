@@ -13,6 +13,8 @@ void StopSignal::request() {
     // gives up its connect.
     for (const int fd : watched_)
         (void)::shutdown(fd, SHUT_RDWR);
+    for (const auto* wake : wakers_)
+        (*wake)();
 }
 
 void StopSignal::clear() {
@@ -30,6 +32,17 @@ void StopSignal::unwatch(int fd) {
     std::lock_guard lock(mutex_);
     const auto it = std::find(watched_.begin(), watched_.end(), fd);
     if (it != watched_.end()) watched_.erase(it);
+}
+
+void StopSignal::watch(const std::function<void()>* wake) {
+    std::lock_guard lock(mutex_);
+    wakers_.push_back(wake);
+    if (requested_.load()) (*wake)();
+}
+
+void StopSignal::unwatch(const std::function<void()>* wake) {
+    std::lock_guard lock(mutex_);
+    std::erase(wakers_, wake);
 }
 
 }  // namespace mervane

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace mervane {
@@ -23,11 +25,16 @@ class StopSignal {
 
     void watch(int fd);
     void unwatch(int fd);
+    // A wait that no socket can end (a lookup) is woken by calling `wake`, under the signal's
+    // lock, on a request (at once when one was made before). unwatch() before `wake` goes.
+    void watch(const std::function<void()>* wake);
+    void unwatch(const std::function<void()>* wake);
 
   private:
     mutable std::mutex mutex_;
     std::atomic<bool> requested_{false};
     std::vector<int> watched_;
+    std::vector<const std::function<void()>*> wakers_;
 };
 
 // Watches one descriptor for as long as it lives. Declare it after the object that owns the
@@ -42,6 +49,22 @@ class StopWatchGuard {
   private:
     StopSignal& signal_;
     int fd_;
+};
+
+// Has `wake` called on a stop request for as long as it lives.
+class StopWakeGuard {
+  public:
+    StopWakeGuard(StopSignal& signal, std::function<void()> wake)
+        : signal_(signal), wake_(std::move(wake)) {
+        signal_.watch(&wake_);
+    }
+    ~StopWakeGuard() { signal_.unwatch(&wake_); }
+    StopWakeGuard(const StopWakeGuard&) = delete;
+    StopWakeGuard& operator=(const StopWakeGuard&) = delete;
+
+  private:
+    StopSignal& signal_;
+    std::function<void()> wake_;
 };
 
 }  // namespace mervane
