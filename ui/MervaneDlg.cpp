@@ -188,7 +188,17 @@ void CMervaneDlg::onOutputCheckClicked() {
 }
 
 void CMervaneDlg::runExchange(Sequence sequence) {
-    if (busy() || calls_.closed()) return;
+    if (exchange_.joinable() || pendingExchange_ != nullptr || calls_.closed()) return;
+    if (procedure_.workerRunning()) {
+        // The buttons come back with the worker's second-last call to the window; its last one
+        // gives back the connect button. A press in between runs once that call has: from then
+        // on the worker needs nothing more from this thread, so waiting for it is brief.
+        if (!ui_->ConnectButton->isEnabled()) {
+            pendingExchange_ = sequence;
+            return;
+        }
+        procedure_.waitForWorker();
+    }
     inputBlocker_.setActive(true);
     exchange_ = std::thread([this, sequence] {
         sequence(link_, *this);
@@ -269,6 +279,11 @@ void CMervaneDlg::enableConnectButton(bool enabled) {
         ui_->ConnectButton->setEnabled(enabled);
         // The worker enables the button as its last step, whatever the outcome.
         if (enabled && !inputBlocker_.active()) unsetCursor();
+        if (enabled && pendingExchange_ != nullptr) {
+            QMetaObject::invokeMethod(
+                this, [this] { runExchange(std::exchange(pendingExchange_, nullptr)); },
+                Qt::QueuedConnection);
+        }
     });
 }
 

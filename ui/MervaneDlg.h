@@ -57,7 +57,9 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     int32_t timeoutMs() const { return timeoutMs_; }
     bool connected() const { return procedure_.connected(); }
     // A connection attempt or a settings exchange is under way.
-    bool busy() const { return procedure_.workerRunning() || exchange_.joinable(); }
+    bool busy() const {
+        return procedure_.workerRunning() || exchange_.joinable() || pendingExchange_ != nullptr;
+    }
     const AdapterList& adapterList() const { return adapterList_; }
 
     // OperatorWindow.
@@ -121,6 +123,8 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     std::string pressedPort_;
     ConnectionProcedure procedure_{link_, *this};
     std::thread exchange_;
+    // A settings button pressed as the worker was finishing; it runs once the worker has.
+    Sequence pendingExchange_ = nullptr;
 };
 
 }  // namespace mervane

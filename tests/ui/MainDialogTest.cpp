@@ -262,6 +262,39 @@ TEST_F(MainDialogTest, APressTheMomentTheConnectButtonReturnsIsNotLost) {
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
 }
 
+// Presses Start/Stop as soon as a connect gives it back: the first thing the event loop does
+// after the worker's call that enables the settings buttons, before the worker's last call.
+class PressStartStopOnReturn final : public QObject {
+  public:
+    explicit PressStartStopOnReturn(QPushButton& button) : button_(button) {
+        button_.installEventFilter(this);
+    }
+    bool pressed = false;
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && button_.isEnabled() && !pressed) {
+            pressed = true;
+            QTimer::singleShot(0, &button_, [this] { button_.click(); });
+        }
+        return false;
+    }
+
+  private:
+    QPushButton& button_;
+};
+
+TEST_F(MainDialogTest, APressOfASettingsButtonTheMomentItReturnsIsNotLost) {
+    openWindow();
+    startUnit(19, "_W");
+    PressStartStopOnReturn presser(*control<QPushButton>("StartStopButton"));
+    connectToUnit();
+    ASSERT_TRUE(presser.pressed);
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(unit->settings().active, 1);
+    EXPECT_EQ(text("StatusText"), "Active");
+    EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
+}
+
 TEST_F(MainDialogTest, AnAttemptUsesTheFieldsAsTheyWereWhenConnectWasPressed) {
     openWindow();
     startUnit(19, "_W");
