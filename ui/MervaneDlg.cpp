@@ -234,7 +234,10 @@ void CMervaneDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMervaneDlg::showMessageNow(const std::string& text) {
-    presenter_.showMessage(this, applicationTitle_, fromUtf8(text));
+    // Placed against a window that was never shown (the no-adapter message), a box would open
+    // in a corner; without an owner it opens in the middle of the screen.
+    QWidget* owner = isVisible() ? this : nullptr;
+    presenter_.showMessage(owner, applicationTitle_, fromUtf8(text));
 }
 
 void CMervaneDlg::showMessage(const std::string& text) {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -96,6 +97,28 @@ TEST_F(MainDialogTest, NoUsableAdapterTellsTheOperatorAndEnds) {
     EXPECT_EQ(presenter.messages, std::vector<std::string>{kNoAdapterMessage});
     EXPECT_EQ(presenter.captions, std::vector<std::string>{"mervane"});
     EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(MainDialogTest, TheNoAdapterMessageOpensInTheMiddleOfTheScreen) {
+    adapters.interfaceList = {loopback(1)};
+    adapters.addressRows = {addressRow("127.0.0.1", 1, "255.0.0.0")};
+    MessageBoxPresenter messageBoxes;
+    dialog = std::make_unique<CMervaneDlg>(link, adapters, messageBoxes, std::vector<std::string>{},
+                                           "mervane");
+    QRect box;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* shown = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            box = shown->frameGeometry();
+            shown->accept();
+        }
+    });
+    closer.start(10);
+    EXPECT_EQ(dialog->runModal(), -1);
+    ASSERT_TRUE(box.isValid());
+    const QPoint middle = QApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((box.center() - middle).manhattanLength(), 4)
+        << box.center().x() << "," << box.center().y();
 }
 
 TEST_F(MainDialogTest, ChoosingAnAdapterBindsTheNextConnectionToIt) {
