@@ -121,6 +121,7 @@ struct FailureCase {
     const char* name;
     sim::UnitFaults faults;
     Strings udp;  // what the unit received
+    const char* type = "_W";
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) {
@@ -133,7 +134,7 @@ TEST_P(IdentificationFailureTest, FailsAndLeavesNoSocketOpen) {
     const FailureCase& c = GetParam();
     const int descriptorsBefore = openDescriptorCount();
     {
-        auto unit = startLoopbackUnit(unitConfig(19, "_W", c.faults));
+        auto unit = startLoopbackUnit(unitConfig(19, {c.type[0], c.type[1], '\0'}, c.faults));
         DeviceLink link;
         aimLinkAt(link, *unit);
         EXPECT_EQ(identifyUnit(link, kShortTimeoutMs, unit->tcpPort(), "127.0.0.1"),
@@ -157,6 +158,11 @@ sim::UnitFaults silentOn(const char* command) {
     f.silentCommand = command;
     return f;
 }
+sim::UnitFaults oversizedReplyTo(const char* request) {
+    sim::UnitFaults f;
+    f.oversizedReplyTo = request;
+    return f;
+}
 sim::UnitFaults noUdpReply() {
     sim::UnitFaults f;
     f.noUdpReply = true;
@@ -165,11 +171,41 @@ sim::UnitFaults noUdpReply() {
 
 INSTANTIATE_TEST_SUITE_P(
     Identification, IdentificationFailureTest,
-    ::testing::Values(FailureCase{"NoReply", noUdpReply(), {"F6", "LN"}},
-                      FailureCase{"OversizedFirstReply", oversizedFirstReply(), {"F6", "LN"}},
-                      FailureCase{"NoF8Reply", silentOn("F8"), {"F6", "LN", "F8"}},
-                      FailureCase{"NoUnitQueryReply", silentOn("MI"), {"F6", "LN", "F8"}}),
+    ::testing::Values(
+        FailureCase{"NoReply", noUdpReply(), {"F6", "LN"}},
+        FailureCase{"OversizedFirstReply", oversizedFirstReply(), {"F6", "LN"}},
+        FailureCase{"NoF8Reply", silentOn("F8"), {"F6", "LN", "F8"}},
+        FailureCase{"NoUnitQueryReply", silentOn("MI"), {"F6", "LN", "F8"}},
+        // Each later reply one byte over its buffer (125, 34 and 131 bytes).
+        FailureCase{"OversizedF8Reply", oversizedReplyTo("F8"), {"F6", "LN", "F8"}, "X6"},
+        FailureCase{"OversizedF4Reply", oversizedReplyTo("F4"), {"F6", "LN", "F8", "F4"}, "X6"},
+        FailureCase{
+            "OversizedE7Reply", oversizedReplyTo("E7"), {"F6", "LN", "F8", "F4", "E7"}, "X6"}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// Snapshots what the unit has received at each pause, once the datagram sent just before the
+// pause has arrived.
+class SnapshotClock final : public Clock {
+  public:
+    void pause(std::chrono::milliseconds duration) override {
+        unit->waitForReceived(pauses.size() + 1, 2s);
+        pauses.emplace_back(duration, udpCommands(*unit));
+    }
+    const sim::SimulatedUnit* unit = nullptr;
+    std::vector<std::pair<std::chrono::milliseconds, Strings>> pauses;
+};
+
+TEST(IdentificationTest, PausesTenMillisecondsAfterEachOfTheFirstTwoRequests) {
+    auto unit = startLoopbackUnit(unitConfig(19, "_W"));
+    SnapshotClock clock;
+    clock.unit = unit.get();
+    DeviceLink link(clock);
+    aimLinkAt(link, *unit);
+    ASSERT_EQ(identifyUnit(link, kShortTimeoutMs, unit->tcpPort(), "127.0.0.1"), kStatusOk);
+    // Only then the wait for the first reply, and no pause after it.
+    using Pause = std::pair<std::chrono::milliseconds, Strings>;
+    EXPECT_EQ(clock.pauses, (std::vector<Pause>{{10ms, {"F6"}}, {10ms, {"F6", "LN"}}}));
+}
 
 TEST(IdentificationTest, NoReplyFailsAfterAboutTheTimeOut) {
     auto unit = startLoopbackUnit(unitConfig(19, "_W", noUdpReply()));

@@ -17,6 +17,7 @@ struct UnitFaults {
     bool firstReplyFromOtherPort = false;  // first reply (and all later ones) from a second port
     int firstReplySize = 30;               // bytes of the first reply; more than 30 is oversized
     bool answerBothFirstRequests = false;  // answer "LN" as well as 00 00 00 F6 (a duplicate)
+    std::string oversizedReplyTo;          // "F8", "F4" or "E7": that reply one byte too long
 
     // Unit queries (TCP).
     bool noUuAnswer = false;     // stay silent on 'U' 'U'

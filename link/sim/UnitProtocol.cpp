@@ -242,6 +242,7 @@ std::optional<std::vector<uint8_t>> datagramReply(const std::string& name, const
     } else {
         return std::nullopt;
     }
+    if (name == faults.oversizedReplyTo) ++size;
 
     std::vector<uint8_t> reply(std::min(size, kMaxDatagram), 0);
     auto put = [&reply](size_t at, uint8_t value) {

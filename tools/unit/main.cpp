@@ -185,6 +185,10 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0, 1472))
         ->capture_default_str()
         ->group(misbehaviour);
+    app.add_option("--oversized", faults.oversizedReplyTo,
+                   "Make the reply to this identification request one byte too long")
+        ->check(CLI::IsMember({"F8", "F4", "E7"}))
+        ->group(misbehaviour);
     app.add_flag("--answer-both", faults.answerBothFirstRequests,
                  "Answer \"LN\" as well as 00 00 00 F6")
         ->group(misbehaviour);
