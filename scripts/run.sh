@@ -12,6 +12,8 @@
 #   MERVANE_RUN_CLIENT  for testing this script without a display: a command (split at blanks) run
 #                       in place of the window, which is then not built; e.g.
 #                       MERVANE_RUN_CLIENT="build/default/tools/cli/mervane-cli --bind 198.18.0.1 read 198.18.0.2"
+#   MERVANE_RUN_PROGRAMS  for tests: "WINDOW UNIT", the paths of a window and a unit already built,
+#                       run in place of build/default's; nothing is then set up or built
 #
 # Why a network namespace: the window's adapter list leaves out 127.0.0.1, so a unit on the
 # loopback interface cannot be reached from it, and a unit on the machine's LAN address would be
@@ -38,10 +40,13 @@ readonly host_if=mervane0 host_ip=198.18.0.1 unit_if=mervane1 unit_ip=198.18.0.2
 readonly default_tcp_port=10003
 
 read -r -a unit_args <<<"${MERVANE_UNIT_ARGS:-}"
+read -r -a programs <<<"${MERVANE_RUN_PROGRAMS:-}"
+window_program=${programs[0]:-build/default/app/mervane}
+unit_program=${programs[1]:-build/default/tools/unit/mervane-unit}
 if [ -n "${MERVANE_RUN_CLIENT:-}" ]; then
     read -r -a client <<<"$MERVANE_RUN_CLIENT"
 else
-    client=(build/default/app/mervane)
+    client=("$window_program")
 fi
 client+=("$@")
 
@@ -72,7 +77,7 @@ start_unit() {  # ADDRESS [HINT]
     trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
-    setpriv --pdeathsig TERM -- build/default/tools/unit/mervane-unit --address "$1" \
+    setpriv --pdeathsig TERM -- "$unit_program" --address "$1" \
         "${unit_args[@]}" &
     unit_pid=$!
 
@@ -136,12 +141,14 @@ fi
 
 # --- set up and build ------------------------------------------------------------------------
 
-bash scripts/setup.sh
-cmake --preset default >/dev/null
-if [ -n "${MERVANE_RUN_CLIENT:-}" ]; then
-    cmake --build --preset default --target mervane-unit mervane-cli
-else
-    cmake --build --preset default --target mervane mervane-unit
+if [ -z "${MERVANE_RUN_PROGRAMS:-}" ]; then
+    bash scripts/setup.sh
+    cmake --preset default >/dev/null
+    if [ -n "${MERVANE_RUN_CLIENT:-}" ]; then
+        cmake --build --preset default --target mervane-unit mervane-cli
+    else
+        cmake --build --preset default --target mervane mervane-unit
+    fi
 fi
 
 # --- the namespace, when one can be made -----------------------------------------------------
