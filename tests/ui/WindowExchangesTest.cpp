@@ -6,10 +6,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include <condition_variable>
+#include <future>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "link/HostLookup.h"
 #include "link/SocketError.h"
@@ -177,52 +175,27 @@ TEST_F(WindowExchangesTest, ClosingWhileTheIdentificationWaitsEndsAtOnce) {
     EXPECT_FALSE(dialog->connected());
 }
 
-// A resolver that waits, as for a name server that does not answer, until it is let go.
-struct HeldLookup {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool asked = false;
-    bool released = false;
-
-    void release() {
-        std::lock_guard lock(mutex);
-        released = true;
-        changed.notify_all();
-    }
-};
-
 TEST_F(WindowExchangesTest, ClosingWhileANameIsLookedUpEndsAtOnce) {
     openWindow();
-    auto held = std::make_shared<HeldLookup>();
-    link.setHostResolver([held](const std::string&) {
-        std::unique_lock lock(held->mutex);
-        held->asked = true;
-        held->changed.notify_all();
-        held->changed.wait(lock, [&] { return held->released; });
+    // A resolver that waits, as for a name server that does not answer: until it is let go, or
+    // 3 s at most, so that a window which waits for it fails rather than hangs.
+    auto asked = std::make_shared<std::promise<void>>();
+    auto letGo = std::make_shared<std::promise<void>>();
+    link.setHostResolver([asked, released = letGo->get_future().share()](const std::string&) {
+        asked->set_value();
+        released.wait_for(std::chrono::seconds(3));
         return HostLookupResult{false, {}, wsa::kTryAgain};
-    });
-    // Let go after a while in any case, so that a window which waits for it fails, not hangs.
-    std::thread letGo([held] {
-        std::unique_lock lock(held->mutex);
-        held->changed.wait_for(lock, std::chrono::seconds(3), [&] { return held->released; });
-        held->released = true;
-        held->changed.notify_all();
     });
     control<QLineEdit>("AddressEdit")->setText("unit7.plant.example");
     click("ConnectButton");
-    {
-        std::unique_lock lock(held->mutex);
-        ASSERT_TRUE(
-            held->changed.wait_for(lock, std::chrono::seconds(5), [&] { return held->asked; }));
-    }
+    ASSERT_EQ(asked->get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
 
     QElapsedTimer closing;
     closing.start();
     dialog->reject();
     EXPECT_LT(closing.elapsed(), 1000);
     EXPECT_FALSE(dialog->busy());
-    held->release();
-    letGo.join();
+    letGo->set_value();
     QApplication::processEvents();
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
 }
