@@ -7,6 +7,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
+
 #include "link/AutoOnOffSettings.h"
 #include "net/Adapters.h"
 #include "tests/ui/WindowFixture.h"
@@ -246,36 +249,44 @@ TEST_F(MainDialogTest, AFailedConnectionTellsTheOperatorAndOffersConnectAgain) {
     EXPECT_FALSE(enabled("ApplyButton"));
 }
 
-// Presses Disconnect and then Connect as soon as the connect button comes back enabled on a
-// connected window: the first thing the event loop does after the worker's last call.
+// Presses as soon as `button` comes back enabled while `when` holds, up to `times` times: the
+// first thing the event loop does after the worker's call that enabled it.
 class PressOnReturn final : public QObject {
   public:
-    PressOnReturn(CMervaneDlg& dialog, QPushButton& button) : dialog_(dialog), button_(button) {
+    PressOnReturn(QPushButton& button, int times, std::function<bool()> when,
+                  std::function<void()> press)
+        : button_(button), times_(times), when_(std::move(when)), press_(std::move(press)) {
         button_.installEventFilter(this);
     }
     int presses = 0;
 
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::EnabledChange && button_.isEnabled() && dialog_.connected() &&
-            presses < 5) {
+        if (event->type() == QEvent::EnabledChange && button_.isEnabled() && presses < times_ &&
+            when_()) {
             ++presses;
-            QTimer::singleShot(0, &button_, [this] {
-                button_.click();  // disconnect
-                button_.click();  // and connect again at once
-            });
+            QTimer::singleShot(0, &button_, press_);
         }
         return false;
     }
 
   private:
-    CMervaneDlg& dialog_;
     QPushButton& button_;
+    int times_;
+    std::function<bool()> when_;
+    std::function<void()> press_;
 };
 
 TEST_F(MainDialogTest, APressTheMomentTheConnectButtonReturnsIsNotLost) {
     openWindow();
     startUnit(19, "_W");
-    PressOnReturn presser(*dialog, *control<QPushButton>("ConnectButton"));
+    auto& button = *control<QPushButton>("ConnectButton");
+    // Disconnect, and connect again at once, each time a connect has given the button back.
+    PressOnReturn presser(
+        button, 5, [this] { return dialog->connected(); },
+        [&button] {
+            button.click();
+            button.click();
+        });
     connectToUnit();
     // Each press connects anew, so the unit sees the probe and the session of six connects.
     EXPECT_TRUE(QTest::qWaitFor(
@@ -285,33 +296,15 @@ TEST_F(MainDialogTest, APressTheMomentTheConnectButtonReturnsIsNotLost) {
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
 }
 
-// Presses Start/Stop as soon as a connect gives it back: the first thing the event loop does
-// after the worker's call that enables the settings buttons, before the worker's last call.
-class PressStartStopOnReturn final : public QObject {
-  public:
-    explicit PressStartStopOnReturn(QPushButton& button) : button_(button) {
-        button_.installEventFilter(this);
-    }
-    bool pressed = false;
-
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::EnabledChange && button_.isEnabled() && !pressed) {
-            pressed = true;
-            QTimer::singleShot(0, &button_, [this] { button_.click(); });
-        }
-        return false;
-    }
-
-  private:
-    QPushButton& button_;
-};
-
 TEST_F(MainDialogTest, APressOfASettingsButtonTheMomentItReturnsIsNotLost) {
     openWindow();
     startUnit(19, "_W");
-    PressStartStopOnReturn presser(*control<QPushButton>("StartStopButton"));
+    // Start/Stop comes back with the worker's call before its last one (the connect button's).
+    auto& startStop = *control<QPushButton>("StartStopButton");
+    PressOnReturn presser(
+        startStop, 1, [] { return true; }, [&startStop] { startStop.click(); });
     connectToUnit();
-    ASSERT_TRUE(presser.pressed);
+    ASSERT_EQ(presser.presses, 1);
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_EQ(unit->settings().active, 1);
     EXPECT_EQ(text("StatusText"), "Active");
