@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/UniqueFd.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 namespace mervane::bench {
 

@@ -29,7 +29,7 @@
 #include "link/Identification.h"
 #include "link/SettingsSequences.h"
 #include "link/SocketOps.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 namespace {
 

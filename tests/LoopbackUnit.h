@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 #include "tests/OpenDescriptors.h"
 
 namespace mervane::testing {

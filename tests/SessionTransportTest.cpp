@@ -19,7 +19,7 @@
 #include "link/SocketOps.h"
 #include "link/Status.h"
 #include "link/UniqueFd.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 #include "tests/RecordingWindow.h"
 
 namespace mervane {

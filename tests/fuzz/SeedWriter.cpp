@@ -15,7 +15,7 @@
 #include "link/DeviceLink.h"
 #include "link/SettingsSequences.h"
 #include "link/SocketOps.h"
-#include "link/sim/UnitProtocol.h"
+#include "sim/UnitProtocol.h"
 #include "tests/RecordingWindow.h"
 #include "tests/fuzz/FuzzInput.h"
 

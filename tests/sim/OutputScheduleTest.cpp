@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/sim/OutputCycle.h"
+#include "sim/OutputCycle.h"
 
 namespace mervane::sim {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/UniqueFd.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 // Raw loopback sockets for talking to a simulated unit the way the program would.
 namespace mervane::sim::testing {

@@ -1,4 +1,4 @@
-#include "link/sim/UnitProtocol.h"
+#include "sim/UnitProtocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 #include "tests/soak/SoakUnits.h"
 
 namespace mervane::soak {

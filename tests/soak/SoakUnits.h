@@ -4,7 +4,7 @@
 #include <string>
 
 #include "link/AutoOnOffSettings.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 namespace mervane::soak {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 #include "tests/net/FakeAdapterSource.h"
 #include "ui/MervaneDlg.h"
 #include "ui/MessagePresenter.h"

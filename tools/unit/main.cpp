@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "link/ModelTable.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 #ifndef MERVANE_VERSION
 #error "MERVANE_VERSION comes from the build (the project's version)"

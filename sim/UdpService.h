@@ -5,8 +5,8 @@
 #include <string>
 
 #include "link/UniqueFd.h"
-#include "link/sim/UnitState.h"
-#include "link/sim/WakeSignal.h"
+#include "sim/UnitState.h"
+#include "sim/WakeSignal.h"
 
 namespace mervane::sim {
 

@@ -1,4 +1,4 @@
-#include "link/sim/WakeSignal.h"
+#include "sim/WakeSignal.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "link/sim/OutputCycle.h"
-#include "link/sim/SimulatedUnit.h"
-#include "link/sim/UnitProtocol.h"
+#include "sim/OutputCycle.h"
+#include "sim/SimulatedUnit.h"
+#include "sim/UnitProtocol.h"
 
 namespace mervane::sim {
 

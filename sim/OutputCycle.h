@@ -9,7 +9,7 @@
 #include <optional>
 #include <thread>
 
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 namespace mervane::sim {
 

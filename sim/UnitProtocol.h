@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "link/ModelTable.h"
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 // The unit's side of the protocol without sockets: names of requests, the bytes of replies and
 // the settings changes they make. The services only move bytes and apply delivery faults.

@@ -1,4 +1,4 @@
-#include "link/sim/UnitState.h"
+#include "sim/UnitState.h"
 
 namespace mervane::sim {
 

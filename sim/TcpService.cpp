@@ -1,4 +1,4 @@
-#include "link/sim/TcpService.h"
+#include "sim/TcpService.h"
 
 #include <arpa/inet.h>
 #include <netinet/tcp.h>
@@ -9,7 +9,7 @@
 #include <array>
 #include <cerrno>
 
-#include "link/sim/UnitSockets.h"
+#include "sim/UnitSockets.h"
 
 namespace mervane::sim {
 

@@ -1,4 +1,4 @@
-#include "link/sim/UdpService.h"
+#include "sim/UdpService.h"
 
 #include <arpa/inet.h>
 #include <poll.h>
@@ -7,7 +7,7 @@
 #include <array>
 #include <cerrno>
 
-#include "link/sim/UnitSockets.h"
+#include "sim/UnitSockets.h"
 
 namespace mervane::sim {
 

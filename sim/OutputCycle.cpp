@@ -1,4 +1,4 @@
-#include "link/sim/OutputCycle.h"
+#include "sim/OutputCycle.h"
 
 #include <algorithm>
 

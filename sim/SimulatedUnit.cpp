@@ -1,15 +1,15 @@
-#include "link/sim/SimulatedUnit.h"
+#include "sim/SimulatedUnit.h"
 
 #include <atomic>
 #include <mutex>
 #include <thread>
 
-#include "link/sim/OutputCycle.h"
-#include "link/sim/TcpService.h"
-#include "link/sim/UdpService.h"
-#include "link/sim/UnitSockets.h"
-#include "link/sim/UnitState.h"
-#include "link/sim/WakeSignal.h"
+#include "sim/OutputCycle.h"
+#include "sim/TcpService.h"
+#include "sim/UdpService.h"
+#include "sim/UnitSockets.h"
+#include "sim/UnitState.h"
+#include "sim/WakeSignal.h"
 
 namespace mervane::sim {
 

@@ -1,4 +1,4 @@
-#include "link/sim/UnitSockets.h"
+#include "sim/UnitSockets.h"
 
 #include <arpa/inet.h>
 #include <poll.h>

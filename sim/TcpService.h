@@ -5,9 +5,9 @@
 #include <string>
 
 #include "link/UniqueFd.h"
-#include "link/sim/UnitProtocol.h"
-#include "link/sim/UnitState.h"
-#include "link/sim/WakeSignal.h"
+#include "sim/UnitProtocol.h"
+#include "sim/UnitState.h"
+#include "sim/WakeSignal.h"
 
 namespace mervane::sim {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link/UniqueFd.h"
-#include "link/sim/WakeSignal.h"
+#include "sim/WakeSignal.h"
 
 namespace mervane::sim {
 
