@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <span>
+#include <utility>
 
 #include "fleet/Discovery.h"
 #include "link/SocketOps.h"
@@ -119,24 +121,34 @@ bool sendSearchRequests(int fd, const DestinationList& destinations, uint16_t po
     const auto firstDue = [start](size_t i) {
         return start + std::chrono::milliseconds(i / static_cast<size_t>(kAddressesPerMs));
     };
-    const auto secondDue = [&firstDue](size_t i) { return firstDue(i) + kSecondRequestDelay; };
 
+    // Each batch of first requests as it actually went: its end and when. The "LN" of a batch
+    // is due 10 ms after that, not after the batch's planned time, so a late batch keeps its gap.
+    std::deque<std::pair<size_t, Clock::time_point>> batches;
     size_t first = 0;
     size_t second = 0;
     size_t reported = 0;
     while (second < total) {
-        const Clock::time_point now = Clock::now();
-        for (; first < total && firstDue(first) <= now; ++first)
-            sendRequest(fd, destinations.at(first), port, kRequestF6, stop);
-        for (; second < first && secondDue(second) <= now; ++second)
-            sendRequest(fd, destinations.at(second), port, kRequestLN, stop);
+        Clock::time_point now = Clock::now();
+        if (first < total && firstDue(first) <= now) {
+            for (; first < total && firstDue(first) <= now; ++first)
+                sendRequest(fd, destinations.at(first), port, kRequestF6, stop);
+            now = Clock::now();
+            batches.emplace_back(first, now);
+        }
+        while (!batches.empty() && batches.front().second + kSecondRequestDelay <= now) {
+            for (; second < batches.front().first; ++second)
+                sendRequest(fd, destinations.at(second), port, kRequestLN, stop);
+            batches.pop_front();
+        }
         if (stop.requested()) return false;
         if (sent && (second - reported >= kProgressStep || (second == total && reported < total))) {
             reported = second;
             sent(second);
         }
         if (second == total) break;
-        Clock::time_point next = secondDue(second);
+        Clock::time_point next = batches.empty() ? Clock::time_point::max()
+                                                 : batches.front().second + kSecondRequestDelay;
         if (first < total) next = std::min(next, firstDue(first));
         if (!stop.sleepUntil(next)) return false;
     }

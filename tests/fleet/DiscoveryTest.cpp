@@ -1,0 +1,250 @@
+// The search against simulated units on loopback: what it sends, whom it finds, how it probes
+// them, and how promptly it stops.
+
+#include "fleet/Discovery.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <mutex>
+
+#include "link/UniqueFd.h"
+#include "sim/SimulatedUnit.h"
+#include "tests/OpenDescriptors.h"
+
+namespace mervane::fleet {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kBlock = 127U << 24 | 93U << 8;  // 127.0.93.0/24, this file's own
+
+std::string dotted(uint32_t hostOrder) {
+    in_addr a{htonl(hostOrder)};
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a, text, sizeof text);
+    return text;
+}
+
+// Units on addresses of the block, sharing one UDP and one TCP port as a plant's units do.
+class Units {
+  public:
+    void add(uint32_t host, sim::UnitConfig config) {
+        config.bindAddress = dotted(kBlock | host);
+        config.udpPort = udpPort_;
+        config.tcpPort = tcpPort_;
+        auto unit = std::make_unique<sim::SimulatedUnit>(config);
+        std::string error;
+        ASSERT_TRUE(unit->start(&error)) << error;
+        udpPort_ = unit->udpPort();
+        tcpPort_ = unit->tcpPort();
+        units_.push_back(std::move(unit));
+    }
+    sim::SimulatedUnit& operator[](size_t i) { return *units_[i]; }
+
+    DiscoveryPlan plan(uint32_t lastHost) const {
+        DiscoveryPlan plan;
+        plan.ranges = {{kBlock, kBlock | lastHost}};
+        plan.identificationPort = udpPort_;
+        plan.tcpPort = tcpPort_;
+        plan.replyWindowMs = 300;
+        return plan;
+    }
+
+  private:
+    uint16_t udpPort_ = 0;
+    uint16_t tcpPort_ = 0;
+    std::vector<std::unique_ptr<sim::SimulatedUnit>> units_;
+};
+
+sim::UnitConfig config(int model, const char (&type)[3], int unitId, bool active = false,
+                       sim::UnitFaults faults = {}) {
+    sim::UnitConfig c;
+    c.modelIndex = model;
+    c.typeCode = {type[0], type[1]};
+    c.unitId = unitId;
+    c.initial.active = active ? 1 : 0;
+    c.faults = std::move(faults);
+    return c;
+}
+
+// Remembers every call, for checking what the observer was told and in which order.
+class Recorder : public DiscoveryObserver {
+  public:
+    void unitFound(const DiscoveredUnit& unit) override { log("found " + address(unit)); }
+    void unitProbed(const DiscoveredUnit& unit) override { log("probed " + address(unit)); }
+    std::vector<std::string> calls() {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+  private:
+    static std::string address(const DiscoveredUnit& unit) {
+        return dotted(unit.hostOrderAddress());
+    }
+    void log(const std::string& call) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(call);
+    }
+    std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+TEST(DiscoveryTest, ARangeFindsEveryUnitProbedAndEachFailureStaysWithItsUnit) {
+    Units units;
+    units.add(9, config(19, "_W", 5, true));
+    units.add(2, config(3, "_L", 6));
+    units.add(5, config(2, "_W", 7));  // a model without automatic ON/OFF
+    sim::UnitFaults silentF8;
+    silentF8.silentCommand = "F8";
+    units.add(7, config(19, "_W", 8, false, silentF8));
+    sim::UnitFaults answersTwice;
+    answersTwice.answerBothFirstRequests = true;
+    units.add(11, config(19, "_W", 9, false, answersTwice));
+
+    const int descriptorsBefore = testing::openDescriptorCount();
+    Recorder recorder;
+    const DiscoveryReport report = Discovery().run(units.plan(15), recorder);
+    ASSERT_TRUE(report.failure.empty()) << report.failure;
+    ASSERT_EQ(report.units.size(), 5U);  // the unit answering twice is listed once
+    const std::vector<std::string> order{"127.0.93.2", "127.0.93.5", "127.0.93.7", "127.0.93.9",
+                                         "127.0.93.11"};
+    for (size_t i = 0; i < order.size(); ++i) {
+        EXPECT_EQ(dotted(report.units[i].hostOrderAddress()), order[i]);
+        EXPECT_TRUE(report.units[i].probed) << order[i];
+    }
+    const DiscoveredUnit& gen3 = report.units[0];
+    EXPECT_EQ(gen3.identity.unitId, 6);
+    EXPECT_EQ(gen3.identity.generation, UnitGeneration::kGen3);
+    EXPECT_EQ(gen3.active, false);
+    EXPECT_EQ(report.units[1].active, std::nullopt);  // not supported, yet no failure
+    EXPECT_TRUE(report.units[1].error.empty());
+    EXPECT_EQ(report.units[2].error, "通信エラー");
+    EXPECT_EQ(report.units[3].identity.unitId, 5);
+    EXPECT_EQ(report.units[3].identity.modelIndex, 19);
+    EXPECT_EQ(report.units[3].active, true);
+    EXPECT_TRUE(report.units[3].error.empty());
+
+    // Each unit is told of as found before it is told of as probed.
+    const auto calls = recorder.calls();
+    for (const std::string& address : order) {
+        const auto found = std::find(calls.begin(), calls.end(), "found " + address);
+        const auto probed = std::find(calls.begin(), calls.end(), "probed " + address);
+        EXPECT_LT(found, probed) << address;
+    }
+    // A search writes nothing: each unit heard only the identification and the reads.
+    for (const auto& record : units[0].received()) {
+        EXPECT_TRUE(record.command == "F6" || record.command == "LN" || record.command == "F8" ||
+                    record.command == "UU" || record.command == "MI" || record.command == "OJ")
+            << record.command;
+    }
+    EXPECT_EQ(testing::openDescriptorCount(), descriptorsBefore) << "sockets left open";
+}
+
+// A stand-in unit that only listens: when each request came, and from which port.
+struct Heard {
+    std::string bytes;
+    uint16_t sourcePort;
+    std::chrono::microseconds at;  // the kernel's receive stamp
+};
+
+TEST(DiscoveryTest, EachAddressGetsF6ThenLnTenMillisecondsLaterPacedFromAnEphemeralPort) {
+    constexpr uint32_t kListeners = 40;
+    std::vector<UniqueFd> listeners;
+    uint16_t port = 0;
+    for (uint32_t host = 1; host <= kListeners; ++host) {
+        UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(port);
+        local.sin_addr.s_addr = htonl(kBlock | (100 + host));
+        ASSERT_EQ(::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+        const int on = 1;  // stamped as they arrive
+        ::setsockopt(fd.get(), SOL_SOCKET, SO_TIMESTAMP, &on, sizeof on);
+        socklen_t length = sizeof local;
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &length);
+        port = ntohs(local.sin_port);
+        listeners.push_back(std::move(fd));
+    }
+    std::this_thread::sleep_for(200ms);  // the kernel turns receive stamps on a moment later
+    DiscoveryPlan plan;
+    plan.ranges = {{kBlock | 101, kBlock | (100 + kListeners)}};
+    plan.identificationPort = port;
+    plan.replyWindowMs = 50;
+    DiscoveryObserver quiet;
+    const DiscoveryReport report = Discovery().run(plan, quiet);
+    EXPECT_TRUE(report.units.empty());
+
+    std::vector<std::vector<Heard>> heard(kListeners);
+    for (size_t i = 0; i < kListeners; ++i) {
+        // Everything has arrived by now; when each datagram came is the kernel's stamp.
+        while (true) {
+            char buffer[16];
+            sockaddr_in from{};
+            iovec data{buffer, sizeof buffer};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timeval))];
+            msghdr message{};
+            message.msg_name = &from;
+            message.msg_namelen = sizeof from;
+            message.msg_iov = &data;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t n = ::recvmsg(listeners[i].get(), &message, MSG_DONTWAIT);
+            if (n < 0) break;
+            timeval stamp{};
+            const cmsghdr* header = CMSG_FIRSTHDR(&message);
+            if (header != nullptr && header->cmsg_type == SCM_TIMESTAMP) {
+                std::memcpy(&stamp, CMSG_DATA(header), sizeof stamp);
+            }
+            heard[i].push_back(
+                {std::string(buffer, static_cast<size_t>(n)), ntohs(from.sin_port),
+                 std::chrono::seconds(stamp.tv_sec) + std::chrono::microseconds(stamp.tv_usec)});
+        }
+        ASSERT_EQ(heard[i].size(), 2U) << "address " << i;
+        EXPECT_EQ(heard[i][0].bytes, std::string("\0\0\0\xF6", 4));
+        EXPECT_EQ(heard[i][1].bytes, "LN");
+        EXPECT_NE(heard[i][0].sourcePort, port);
+        EXPECT_EQ(heard[i][0].sourcePort, heard[i][1].sourcePort);
+        EXPECT_GE(heard[i][1].at - heard[i][0].at, 10ms) << "address " << i;
+    }
+    // Paced, not all at once: the 40th address's first request goes out 3 ms after the first's.
+    EXPECT_GE(heard.back()[0].at - heard.front()[0].at, 3ms);
+}
+
+TEST(DiscoveryTest, StopEndsSendingAndProbingWithinASecond) {
+    Units units;
+    sim::UnitFaults silent;
+    silent.tcpSilent = true;  // the probe would wait on its receives for seconds
+    units.add(20, config(19, "_W", 1, false, silent));
+    DiscoveryPlan plan = units.plan(20);
+    plan.ranges.push_back({127U << 24 | 94U << 16, 127U << 24 | 94U << 16 | 0xFFFF});  // 6.5 s
+    plan.replyWindowMs = 5000;
+
+    Discovery discovery;
+    struct : DiscoveryObserver {
+        std::promise<void> found;
+        void unitFound(const DiscoveredUnit&) override { found.set_value(); }
+    } observer;
+    auto foundOne = observer.found.get_future();
+    auto running = std::async(std::launch::async, [&] { return discovery.run(plan, observer); });
+    ASSERT_EQ(foundOne.wait_for(5s), std::future_status::ready);
+    std::this_thread::sleep_for(100ms);  // the probe is waiting on the silent unit by now
+    const auto stopAt = Clock::now();
+    discovery.stop();
+    ASSERT_EQ(running.wait_for(3s), std::future_status::ready) << "the search did not stop";
+    EXPECT_LT(Clock::now() - stopAt, 1s);
+    const DiscoveryReport report = running.get();
+    EXPECT_TRUE(report.stopped);
+    ASSERT_EQ(report.units.size(), 1U);
+    EXPECT_FALSE(report.units[0].probed);  // cut short: neither a result nor a failure
+}
+
+}  // namespace
+}  // namespace mervane::fleet
