@@ -32,6 +32,10 @@ _mervane_cli() {
             mapfile -t COMPREPLY < <(compgen -W "${intervals[*]}" -- "$cur")
             return
             ;;
+        --jobs)
+            mapfile -t COMPREPLY < <(compgen -W "1 4 16 64 256" -- "$cur")
+            return
+            ;;
         -T | --mask | --times | :)
             return
             ;;
@@ -55,7 +59,7 @@ _mervane_cli() {
             continue
         fi
         case $word in
-            --bind | -T | --port | --mask | --times | --interval) skip=1 ;;
+            --bind | -T | --port | --jobs | --mask | --times | --interval) skip=1 ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -67,13 +71,13 @@ _mervane_cli() {
         esac
     done
 
-    local options="--bind -T --port --json --yes -h --help"
+    local options="--bind -T --port --json --yes --jobs -h --help"
     case $command in
         "")
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$options --version" -- "$cur")
             else
-                mapfile -t COMPREPLY < <(compgen -W "read apply start stop adapters" -- "$cur")
+                mapfile -t COMPREPLY < <(compgen -W "read apply start stop adapters discover" -- "$cur")
             fi
             ;;
         read | apply | start | stop)
@@ -89,6 +93,14 @@ _mervane_cli() {
         adapters)
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+            fi
+            ;;
+        discover)
+            # Targets are addresses, ranges or host names: only the names can be offered.
+            if [[ $cur == -* ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "$options --no-probe" -- "$cur")
+            else
+                mapfile -t COMPREPLY < <(compgen -A hostname -- "$cur")
             fi
             ;;
     esac
