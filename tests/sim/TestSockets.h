@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "link/UniqueFd.h"
@@ -20,10 +21,12 @@ UnitConfig loopbackConfig(int modelIndex, std::array<char, 2> typeCode = {'_', '
 struct Datagram {
     Bytes bytes;
     uint16_t sourcePort = 0;
+    std::string sourceAddress;  // dotted
 };
 
-UniqueFd udpClient();
+UniqueFd udpClient();  // on 127.0.0.1, allowed to broadcast
 void sendDatagram(int fd, uint16_t port, const Bytes& bytes);
+void sendDatagramTo(int fd, const std::string& address, uint16_t port, const Bytes& bytes);
 std::optional<Datagram> receiveDatagram(int fd);
 
 UniqueFd tcpClient(uint16_t port);
