@@ -96,7 +96,6 @@ class SimulatedPlant::Impl {
     std::string broadcastAddress() const { return broadcastAddress_; }
 
     std::function<void(size_t, const ReceivedRecord&)> receiveObserver;
-    std::function<void(size_t, uint8_t)> outputObserver;
 
   private:
     bool startUnits(std::string& error) {
@@ -113,9 +112,6 @@ class SimulatedPlant::Impl {
             if (receiveObserver) {
                 unit.setReceiveObserver(
                     [this, i](const ReceivedRecord& record) { receiveObserver(i, record); });
-            }
-            if (outputObserver) {
-                unit.setOutputObserver([this, i](uint8_t outputs) { outputObserver(i, outputs); });
             }
             std::string reason;
             if (!unit.start(&reason)) {
@@ -174,9 +170,6 @@ SimulatedPlant::~SimulatedPlant() = default;
 void SimulatedPlant::setReceiveObserver(
     std::function<void(size_t unit, const ReceivedRecord&)> observer) {
     impl_->receiveObserver = std::move(observer);
-}
-void SimulatedPlant::setOutputObserver(std::function<void(size_t unit, uint8_t outputs)> observer) {
-    impl_->outputObserver = std::move(observer);
 }
 
 bool SimulatedPlant::start(std::string* error) {

@@ -69,9 +69,9 @@ class SimulatedPlant {
     SimulatedPlant(const SimulatedPlant&) = delete;
     SimulatedPlant& operator=(const SimulatedPlant&) = delete;
 
-    // Set before start(); they apply to every unit.
+    // Set before start(); applies to every unit, so that nothing received is missed. (Output
+    // observers are set on unit(i) after start().)
     void setReceiveObserver(std::function<void(size_t unit, const ReceivedRecord&)> observer);
-    void setOutputObserver(std::function<void(size_t unit, uint8_t outputs)> observer);
 
     // Starts every unit, then the broadcast listener. A port 0 is chosen by the first unit and
     // taken by all. False with the reason (naming the unit's address) when the configuration is
