@@ -100,6 +100,54 @@ TEST(SimulatedPlant, UnicastAndBroadcastEachAnsweredByTheRightUnitsFromTheirAddr
         // Had the unicast also reached the broadcast listener, every unit would show two.
         EXPECT_EQ(plant.unit(i).received().size(), i == 17 ? 2U : 1U) << unit.bindAddress;
     }
+
+    // On the shared TCP port each address reaches its own unit: an active and a stopped one.
+    const UniqueFd active = tcpClient(plant.tcpPort(), "127.0.90.2");
+    EXPECT_EQ(exchange(active.get(), {0xE1}, 2), (Bytes{0xE1, 1}));
+    const UniqueFd stopped = tcpClient(plant.tcpPort(), "127.0.90.4");
+    EXPECT_EQ(exchange(stopped.get(), {0xE1}, 2), (Bytes{0xE1, 0}));
+}
+
+TEST(SimulatedPlant, BroadcastMeetsEachUnitsFaultsAndReachesEveryPlantOnThePort) {
+    SimulatedPlant first(plantOn("127.0.92.1", 3));
+    ASSERT_TRUE(first.start());
+    PlantConfig config = plantOn("127.0.93.1", 3);
+    config.first.udpPort = first.udpPort();
+    SimulatedPlant second(config);
+    std::string error;
+    ASSERT_TRUE(second.start(&error)) << error;
+    UnitFaults silent;
+    silent.noUdpReply = true;
+    first.unit(1).setFaults(silent);
+    UnitFaults otherPort;
+    otherPort.firstReplyFromOtherPort = true;
+    second.unit(2).setFaults(otherPort);
+
+    UniqueFd client = udpClient();
+    sendDatagramTo(client.get(), "127.255.255.255", first.udpPort(), kF6);
+    std::map<std::string, uint16_t> replies;
+    while (replies.size() < 5) {
+        const auto reply = receiveDatagram(client.get());
+        ASSERT_TRUE(reply) << replies.size() << " replies";
+        replies[reply->sourceAddress] = reply->sourcePort;
+    }
+    EXPECT_EQ(replies.count("127.0.92.2"), 0U);
+    EXPECT_TRUE(first.unit(1).waitForReceived(1, kWait)) << "a silent unit still records";
+    EXPECT_EQ(replies["127.0.93.1"], first.udpPort());
+    EXPECT_NE(replies["127.0.93.3"], first.udpPort());
+}
+
+TEST(SimulatedPlant, StopEndsRepliesWaitingOutADelay) {
+    PlantConfig config = plantOn("127.0.94.1", 20);
+    config.first.faults.replyDelayMs = 600000;
+    SimulatedPlant plant(config);
+    ASSERT_TRUE(plant.start());
+    UniqueFd client = udpClient();
+    sendDatagramTo(client.get(), "127.255.255.255", plant.udpPort(), kF6);
+    for (size_t i = 0; i < plant.size(); ++i) {
+        ASSERT_TRUE(plant.unit(i).waitForReceived(1, kWait)) << i;
+    }
+    plant.stop();  // ten minutes, were any unit's wait not ended
 }
 
 TEST(SimulatedPlant, StopAndFailedStartLeaveNoDescriptorOpen) {

@@ -79,10 +79,11 @@ std::optional<Datagram> receiveDatagram(int fd) {
         {buffer.begin(), buffer.begin() + received}, ntohs(source.sin_port), from.data()};
 }
 
-UniqueFd tcpClient(uint16_t port) {
+UniqueFd tcpClient(uint16_t port, const std::string& address) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     check(fd.valid(), "tcp socket");
-    const sockaddr_in target = loopback(port);
+    sockaddr_in target = loopback(port);
+    check(::inet_pton(AF_INET, address.c_str(), &target.sin_addr) == 1, "address");
     check(::connect(fd.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0,
           "connect");
     return fd;

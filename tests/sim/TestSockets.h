@@ -29,7 +29,7 @@ void sendDatagram(int fd, uint16_t port, const Bytes& bytes);
 void sendDatagramTo(int fd, const std::string& address, uint16_t port, const Bytes& bytes);
 std::optional<Datagram> receiveDatagram(int fd);
 
-UniqueFd tcpClient(uint16_t port);
+UniqueFd tcpClient(uint16_t port, const std::string& address = "127.0.0.1");
 void sendBytes(int fd, const Bytes& bytes);
 // Exactly `count` bytes, or fewer when the peer closed or nothing came within kWait.
 Bytes receiveBytes(int fd, size_t count);
