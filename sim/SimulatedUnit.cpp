@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "sim/DatagramInbox.h"
 #include "sim/OutputCycle.h"
 #include "sim/TcpService.h"
 #include "sim/UdpService.h"
@@ -29,6 +30,8 @@ class SimulatedUnit::Impl {
             if (error) *error = reason;
             udp_.reset();
             tcp_.reset();
+            inbox_.close();
+            wake_.close();
             return false;
         }
         return true;
@@ -42,6 +45,8 @@ class SimulatedUnit::Impl {
         tcpThread_.join();
         udp_.reset();
         tcp_.reset();
+        inbox_.close();
+        wake_.close();
         cycle_.stop();
         running_ = false;
     }
@@ -50,6 +55,7 @@ class SimulatedUnit::Impl {
     uint16_t tcpPort() const { return tcpPort_; }
     UnitState& state() { return state_; }
     const UnitState& state() const { return state_; }
+    DatagramInbox& inbox() { return inbox_; }
     OutputCycle& cycle() { return cycle_; }
     const OutputCycle& cycle() const { return cycle_; }
 
@@ -76,7 +82,11 @@ class SimulatedUnit::Impl {
             reason = "no eventfd for the unit's threads";
             return false;
         }
-        udp_ = std::make_unique<UdpService>(state_, wake_);
+        if (!inbox_.open()) {
+            reason = "no eventfd for the unit's inbox";
+            return false;
+        }
+        udp_ = std::make_unique<UdpService>(state_, wake_, inbox_);
         tcp_ = std::make_unique<TcpService>(state_, wake_);
         if (!udp_->open(address, config_.udpPort, reason)) return false;
         if (!tcp_->open(address, config_.tcpPort, reason)) return false;
@@ -96,6 +106,7 @@ class SimulatedUnit::Impl {
     std::mutex lifecycle_;
     bool running_ = false;
     WakeSignal wake_;
+    DatagramInbox inbox_;
     std::unique_ptr<UdpService> udp_;
     std::unique_ptr<TcpService> tcp_;
     std::thread udpThread_;
@@ -121,6 +132,10 @@ uint16_t SimulatedUnit::udpPort() const {
 }
 uint16_t SimulatedUnit::tcpPort() const {
     return impl_->tcpPort();
+}
+
+void SimulatedUnit::receiveBroadcast(std::span<const uint8_t> datagram, const sockaddr_in& source) {
+    impl_->inbox().push(datagram, source);
 }
 
 UnitSettingsState SimulatedUnit::settings() const {

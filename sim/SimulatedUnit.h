@@ -1,10 +1,13 @@
 #pragma once
 
+#include <netinet/in.h>
+
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -103,6 +106,12 @@ class SimulatedUnit {
 
     uint16_t udpPort() const;  // actual ports after start(), host byte order
     uint16_t tcpPort() const;
+
+    // A datagram that reached the unit's identification port as a broadcast, received by a
+    // listener that several units share. The unit records and answers it on its own thread,
+    // from its own main port, exactly like one that came to that port. Never blocks; dropped
+    // while the unit is stopped or when 8 such datagrams already wait.
+    void receiveBroadcast(std::span<const uint8_t> datagram, const sockaddr_in& source);
 
     UnitSettingsState settings() const;
     void setSettings(const UnitSettingsState& settings);

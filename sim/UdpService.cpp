@@ -27,8 +27,10 @@ uint16_t UdpService::port() const {
 }
 
 void UdpService::run() {
-    std::array<pollfd, 3> entries{
-        {{wake_.fd(), POLLIN, 0}, {main_.get(), POLLIN, 0}, {other_.get(), POLLIN, 0}}};
+    std::array<pollfd, 4> entries{{{wake_.fd(), POLLIN, 0},
+                                   {main_.get(), POLLIN, 0},
+                                   {other_.get(), POLLIN, 0},
+                                   {inbox_.fd(), POLLIN, 0}}};
     for (;;) {
         if (::poll(entries.data(), entries.size(), -1) < 0) {
             if (errno == EINTR) continue;
@@ -37,6 +39,11 @@ void UdpService::run() {
         if (entries[0].revents != 0) return;
         if (entries[1].revents != 0) serve(main_.get());
         if (entries[2].revents != 0) serve(other_.get());
+        if (entries[3].revents != 0) {
+            while (auto handed = inbox_.take()) {
+                answer(handed->bytes, handed->source, main_.get());
+            }
+        }
     }
 }
 
@@ -47,8 +54,10 @@ void UdpService::serve(int fd) {
     const ssize_t received = ::recvfrom(fd, buffer.data(), buffer.size(), 0,
                                         reinterpret_cast<sockaddr*>(&source), &sourceLength);
     if (received < 0) return;
+    answer(std::span(buffer.data(), static_cast<size_t>(received)), source, fd);
+}
 
-    const std::span<const uint8_t> datagram(buffer.data(), static_cast<size_t>(received));
+void UdpService::answer(std::span<const uint8_t> datagram, const sockaddr_in& source, int fd) {
     const std::string name = datagramName(datagram);
     state_.record({ReceivedRecord::Channel::kUdp,
                    0,
@@ -66,7 +75,7 @@ void UdpService::serve(int fd) {
     }
     const int from = isFirstRequest(name) && faults.firstReplyFromOtherPort ? other_.get() : fd;
     ::sendto(from, reply->data(), reply->size(), MSG_NOSIGNAL,
-             reinterpret_cast<const sockaddr*>(&source), sourceLength);
+             reinterpret_cast<const sockaddr*>(&source), sizeof source);
 }
 
 }  // namespace mervane::sim

@@ -12,6 +12,8 @@ class WakeSignal {
   public:
     // False when no eventfd could be made.
     bool open();
+    // Closes the eventfd; only once no thread waits on it any more.
+    void close() { fd_.reset(); }
     void raise();
     bool raised() const;
     int fd() const { return fd_.get(); }

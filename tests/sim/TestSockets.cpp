@@ -48,11 +48,18 @@ UniqueFd udpClient() {
     const sockaddr_in local = loopback(0);
     check(::bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0,
           "udp bind");
+    const int on = 1;
+    check(::setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0, "SO_BROADCAST");
     return fd;
 }
 
 void sendDatagram(int fd, uint16_t port, const Bytes& bytes) {
-    const sockaddr_in target = loopback(port);
+    sendDatagramTo(fd, "127.0.0.1", port, bytes);
+}
+
+void sendDatagramTo(int fd, const std::string& address, uint16_t port, const Bytes& bytes) {
+    sockaddr_in target = loopback(port);
+    check(::inet_pton(AF_INET, address.c_str(), &target.sin_addr) == 1, "address");
     const ssize_t sent = ::sendto(fd, bytes.data(), bytes.size(), 0,
                                   reinterpret_cast<const sockaddr*>(&target), sizeof target);
     check(sent == static_cast<ssize_t>(bytes.size()), "sendto");
@@ -66,13 +73,17 @@ std::optional<Datagram> receiveDatagram(int fd) {
     const ssize_t received = ::recvfrom(fd, buffer.data(), buffer.size(), 0,
                                         reinterpret_cast<sockaddr*>(&source), &length);
     if (received < 0) return std::nullopt;
-    return Datagram{{buffer.begin(), buffer.begin() + received}, ntohs(source.sin_port)};
+    std::array<char, INET_ADDRSTRLEN> from{};
+    ::inet_ntop(AF_INET, &source.sin_addr, from.data(), from.size());
+    return Datagram{
+        {buffer.begin(), buffer.begin() + received}, ntohs(source.sin_port), from.data()};
 }
 
-UniqueFd tcpClient(uint16_t port) {
+UniqueFd tcpClient(uint16_t port, const std::string& address) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     check(fd.valid(), "tcp socket");
-    const sockaddr_in target = loopback(port);
+    sockaddr_in target = loopback(port);
+    check(::inet_pton(AF_INET, address.c_str(), &target.sin_addr) == 1, "address");
     check(::connect(fd.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0,
           "connect");
     return fd;

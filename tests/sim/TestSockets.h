@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "link/UniqueFd.h"
@@ -20,13 +21,15 @@ UnitConfig loopbackConfig(int modelIndex, std::array<char, 2> typeCode = {'_', '
 struct Datagram {
     Bytes bytes;
     uint16_t sourcePort = 0;
+    std::string sourceAddress;  // dotted
 };
 
-UniqueFd udpClient();
+UniqueFd udpClient();  // on 127.0.0.1, allowed to broadcast
 void sendDatagram(int fd, uint16_t port, const Bytes& bytes);
+void sendDatagramTo(int fd, const std::string& address, uint16_t port, const Bytes& bytes);
 std::optional<Datagram> receiveDatagram(int fd);
 
-UniqueFd tcpClient(uint16_t port);
+UniqueFd tcpClient(uint16_t port, const std::string& address = "127.0.0.1");
 void sendBytes(int fd, const Bytes& bytes);
 // Exactly `count` bytes, or fewer when the peer closed or nothing came within kWait.
 Bytes receiveBytes(int fd, size_t count);

@@ -1,21 +1,21 @@
-// mervane-unit: one simulated LAN digital I/O unit on this host, until SIGINT or SIGTERM.
+// mervane-unit: simulated LAN digital I/O units on this host, one or a plant of many, until
+// SIGINT or SIGTERM.
 
 #include <pthread.h>
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
-#include <array>
-#include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "link/ModelTable.h"
+#include "sim/SimulatedPlant.h"
 #include "sim/SimulatedUnit.h"
+#include "tools/unit/Console.h"
+#include "tools/unit/PlantRun.h"
+#include "tools/unit/UnitText.h"
 
 #ifndef MERVANE_VERSION
 #error "MERVANE_VERSION comes from the build (the project's version)"
@@ -26,94 +26,11 @@ namespace {
 using mervane::sim::ReceivedRecord;
 using mervane::sim::SimulatedUnit;
 using mervane::sim::UnitConfig;
+using mervane::unit::Console;
+using mervane::unit::parseTimes;
 
 constexpr int kExitCannotStart = 1;
 constexpr int kExitBadOptions = 2;
-
-// Whole lines to stdout, one thread at a time, flushed at once so pipes see them live.
-class Console {
-  public:
-    void line(const std::string& text) {
-        std::lock_guard lock(mutex_);
-        write(text);
-    }
-
-    void stamped(const std::string& text) { line(timestamp() + " " + text); }
-
-    // Runs `body` with the console to itself; inside, print with writeStamped().
-    template <typename Body>
-    void locked(Body body) {
-        std::lock_guard lock(mutex_);
-        body(*this);
-    }
-    void writeStamped(const std::string& text) { write(timestamp() + " " + text); }
-
-  private:
-    static void write(const std::string& text) {
-        std::fputs(text.c_str(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    }
-
-    static std::string timestamp() {
-        const auto now = std::chrono::system_clock::now();
-        const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-        const auto millis =
-            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-            1000;
-        std::tm local{};
-        localtime_r(&seconds, &local);
-        std::array<char, 32> text{};
-        std::snprintf(text.data(), text.size(), "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
-                      local.tm_sec, static_cast<int>(millis));
-        return text.data();
-    }
-
-    std::mutex mutex_;
-};
-
-// "ON:OFF", each 0..255.
-std::optional<std::pair<uint8_t, uint8_t>> parseTimes(const std::string& text) {
-    unsigned on = 0;
-    unsigned off = 0;
-    char end = 0;
-    if (std::sscanf(text.c_str(), "%3u:%3u%c", &on, &off, &end) != 2 || on > 255 || off > 255) {
-        return std::nullopt;
-    }
-    return std::pair{static_cast<uint8_t>(on), static_cast<uint8_t>(off)};
-}
-
-std::string outputsText(uint8_t outputs, int outputCount) {
-    std::string text;
-    for (int i = 0; i < outputCount; ++i) {
-        if (i > 0) text += ' ';
-        const bool on = ((static_cast<unsigned>(outputs) >> i) & 1U) != 0;
-        text += "DO" + std::to_string(i + 1) + (on ? " ON " : " off");
-    }
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
-std::string recordText(const ReceivedRecord& record) {
-    const std::string channel = record.channel == ReceivedRecord::Channel::kUdp
-                                    ? "udp"
-                                    : "tcp#" + std::to_string(record.connection);
-    return channel + " " + record.command + "  " + mervane::sim::hexText(record.bytes);
-}
-
-std::string describe(const UnitConfig& config, uint16_t udpPort, uint16_t tcpPort) {
-    const int outputs = mervane::modelRow(config.modelIndex).outputCount;
-    const auto name = mervane::ModelDisplayNames[static_cast<size_t>(2 * config.modelIndex)];
-    std::string text = "mervane-unit: simulated unit, type " +
-                       std::string(config.typeCode.data(), 2) + ", model " +
-                       std::to_string(config.modelIndex);
-    if (!name.empty()) text += " (" + std::string(name) + ")";
-    text += outputs > 0 ? ", " + std::to_string(outputs) + " outputs" : ", no outputs";
-    text += ", unit id " + std::to_string(config.unitId) + "; UDP " + config.bindAddress + ":" +
-            std::to_string(udpPort) + ", TCP " + config.bindAddress + ":" + std::to_string(tcpPort);
-    return text;
-}
 
 // A usage error: what is wrong, then where to look, on standard error.
 int usageError(const std::string& what) {
@@ -133,9 +50,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> times{"5:5"};
     int interval = 4;
     bool quiet = false;
+    mervane::sim::PlantConfig plant;
 
-    CLI::App app{"Runs one simulated LAN digital I/O unit until SIGINT or SIGTERM.",
-                 "mervane-unit"};
+    CLI::App app{
+        "Runs one simulated LAN digital I/O unit, or a plant of many, until SIGINT or "
+        "SIGTERM.",
+        "mervane-unit"};
     app.set_version_flag("--version", std::string("mervane-unit ") + MERVANE_VERSION);
     app.add_option("--type", type, "Type code, two characters (_W generation 4, _L generation 3)")
         ->check([](const std::string& value) {
@@ -145,16 +65,29 @@ int main(int argc, char** argv) {
     app.add_option("--model", config.modelIndex, "Model index")
         ->check(CLI::Range(0, mervane::kModelCount - 1))
         ->capture_default_str();
-    app.add_option("--unit-id", config.unitId, "Unit id")
+    app.add_option("--unit-id", config.unitId, "Unit id (of a plant's first unit)")
         ->check(CLI::Range(0, 15))
         ->capture_default_str();
-    app.add_option("--address", config.bindAddress, "IPv4 address of both services")
+    app.add_option("--address", config.bindAddress,
+                   "IPv4 address of both services (a plant's first address)")
         ->check(CLI::ValidIPV4)
         ->capture_default_str();
     app.add_option("--udp-port", config.udpPort, "Identification port (0: any free port)")
         ->capture_default_str();
     app.add_option("--tcp-port", config.tcpPort, "TCP port (0: any free port)")
         ->capture_default_str();
+
+    auto* plantGroup = "Plant";
+    app.add_option("--count", plant.count, "Units on consecutive addresses from --address")
+        ->check(CLI::Range(1, mervane::sim::kMaxPlantUnits))
+        ->capture_default_str()
+        ->group(plantGroup);
+    app.add_flag("--variety", plant.variety, "Cycle the units through six kinds of unit")
+        ->group(plantGroup);
+    app.add_option("--broadcast", plant.broadcastAddress,
+                   "Where the plant's broadcasts arrive (default: the subnet's)")
+        ->check(CLI::ValidIPV4)
+        ->group(plantGroup);
 
     auto* settings = "Initial settings";
     app.add_flag("--active", active, "Start with automatic ON/OFF running")->group(settings);
@@ -257,7 +190,10 @@ int main(int argc, char** argv) {
     config.initial.active = active ? 1 : 0;
     config.initial.intervalIndex = static_cast<uint8_t>(interval);
     const int outputCount = mervane::modelRow(config.modelIndex).outputCount;
-    config.initial.enableMask = static_cast<uint8_t>(mask >= 0 ? mask : (1 << outputCount) - 1);
+    const bool inPlant = plant.count > 1 || plant.variety || !plant.broadcastAddress.empty();
+    // A varied plant cuts "every output" down to each unit's own.
+    const int allOutputs = inPlant && plant.variety ? 8 : outputCount;
+    config.initial.enableMask = static_cast<uint8_t>(mask >= 0 ? mask : (1 << allOutputs) - 1);
     if (times.size() > config.initial.onTime.size()) {
         return usageError("--times: at most " + std::to_string(config.initial.onTime.size()) +
                           " pairs");
@@ -283,12 +219,24 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &waitable, nullptr);
     sigaction(SIGTERM, &waitable, nullptr);
 
+    if (inPlant) {
+        if (!plant.broadcastAddress.empty() && config.bindAddress == "0.0.0.0") {
+            return usageError("--broadcast: a unit on 0.0.0.0 receives broadcasts itself");
+        }
+        plant.first = config;
+        std::string error;
+        const auto units = mervane::sim::plantUnitConfigs(plant, error);
+        if (!units) return usageError("--count " + std::to_string(plant.count) + ": " + error);
+        return mervane::unit::runPlant(plant, *units, quiet, stopSignals);
+    }
+
     Console console;
     std::optional<uint8_t> shown;  // the outputs last printed, under the console's lock
     SimulatedUnit unit(config);
     if (!quiet) {
-        unit.setReceiveObserver(
-            [&console](const ReceivedRecord& record) { console.stamped(recordText(record)); });
+        unit.setReceiveObserver([&console](const ReceivedRecord& record) {
+            console.stamped(mervane::unit::recordText(record));
+        });
     }
 
     std::string error;
@@ -296,7 +244,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mervane-unit: cannot start: %s\n", error.c_str());
         return kExitCannotStart;
     }
-    console.line(describe(config, unit.udpPort(), unit.tcpPort()));
+    console.line(mervane::unit::describe(config, unit.udpPort(), unit.tcpPort()));
     if (outputCount > 0) {
         // Each line shows the outputs as read when it is printed, so a change racing the first
         // line can neither be lost nor printed out of order.
@@ -305,7 +253,7 @@ int main(int argc, char** argv) {
                 const uint8_t outputs = unit.outputs();
                 if (shown == outputs) return;
                 shown = outputs;
-                out.writeStamped(outputsText(outputs, outputCount));
+                out.writeStamped(mervane::unit::outputsText(outputs, outputCount));
             });
         };
         unit.setOutputObserver([show](uint8_t) { show(); });
