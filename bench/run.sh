@@ -12,7 +12,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh xvfb xauth
 cmake --preset default >/dev/null
-cmake --build --preset default --target mervane-bench mervane-bench-window mervane-cli >/dev/null
+cmake --build --preset default --target mervane-bench mervane-bench-window mervane-bench-discovery \
+    mervane-cli >/dev/null
 
 scratch=$(mktemp -d)
 xvfb_pid=""
@@ -43,3 +44,5 @@ echo "Build: $(c++ --version | head -n1); Qt $(dpkg-query -W -f='${Version}' qt6
 echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $(git rev-parse --short HEAD 2>/dev/null || echo none)"
 echo
 build/default/bench/mervane-bench --xvfb "$display" "$@"
+# The search of a plant: rows that continue the table above.
+build/default/bench/mervane-bench-discovery "$@"
