@@ -29,13 +29,13 @@ struct DiscoveryPlan {
     std::vector<uint32_t> broadcasts;
     // Every address of each range gets the requests unicast, paced (see kAddressesPerMs).
     std::vector<AddressRange> ranges;
-    uint16_t identificationPort = 30718;  // where units listen; tests move it
+    uint16_t identificationPort = 30718;            // where units listen; tests move it
     int32_t replyWindowMs = kDefaultReplyWindowMs;  // replies taken until this long after the
                                                     // last request (and the identification's
                                                     // time-out of each probe)
-    bool probe = true;        // identify and probe each unit found
-    uint16_t tcpPort = 10003;  // the probe's TCP port
-    int jobs = kDefaultJobs;  // probes at a time, 1..kMaxJobs
+    bool probe = true;                              // identify and probe each unit found
+    uint16_t tcpPort = 10003;                       // the probe's TCP port
+    int jobs = kDefaultJobs;                        // probes at a time, 1..kMaxJobs
 };
 
 // Unicast pacing: addresses whose first request goes out per millisecond. A /16 takes about
@@ -44,9 +44,9 @@ inline constexpr int kAddressesPerMs = 10;
 
 // One unit that answered.
 struct DiscoveredUnit {
-    sockaddr_in source{};             // where its first reply came from (address and port)
-    std::array<char, 2> typeCode{};   // bytes 8 and 9 of that reply (zeros when shorter)
-    bool probed = false;              // the probe ran to its end, successfully or not
+    sockaddr_in source{};            // where its first reply came from (address and port)
+    std::array<char, 2> typeCode{};  // bytes 8 and 9 of that reply (zeros when shorter)
+    bool probed = false;             // the probe ran to its end, successfully or not
     // After a successful probe: unit id, model and generation as Connect would find them.
     DeviceIdentity identity;
     std::optional<bool> active;  // the cycle's flag; empty where the model has no automatic
@@ -59,7 +59,7 @@ struct DiscoveredUnit {
 struct DiscoveryReport {
     std::vector<DiscoveredUnit> units;  // sorted by address
     size_t oversizedReplies = 0;        // datagrams longer than a first reply: not units
-    size_t sourcesBeyondCap = 0;        // sources past kMaxDiscoveredUnits, not listed
+    size_t repliesBeyondCap = 0;        // from new sources past kMaxDiscoveredUnits: not listed
     bool stopped = false;               // stop() ended the search early
     std::string failure;                // why the search could not run at all; empty otherwise
 };

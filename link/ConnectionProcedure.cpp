@@ -121,7 +121,7 @@ int ConnectionProcedure::connectUnit(OperatorWindow& window) {
     const std::string address = window.addressText();
 
     if (identifyUnit(link_, timeoutMs_, port, address) != kStatusOk) {
-        window.showMessage("通信エラー");
+        window.showMessage(kCommunicationErrorMessage);
         return kStatusFailure;
     }
     const DeviceIdentity& unit = link_.identity();

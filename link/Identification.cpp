@@ -126,7 +126,7 @@ bool extendedExchange(DeviceIdentity& identity, UdpExchange& exchange) {
 
 // A short session on the operator's TCP port that asks the unit who it is. The session socket
 // is closed again whatever the outcome.
-int probeUnit(DeviceLink& link) {
+int probeUnit(DeviceLink& link, const ProbeSessionStep& onProbeSession) {
     SessionSocket& socket = link.sessionSocket();
     if (link.stopSignal().requested() || !socket.open()) return kStatusFailure;
     const int fd = socket.fd();
@@ -139,31 +139,53 @@ int probeUnit(DeviceLink& link) {
     if (result == kStatusOk && !link.stopSignal().requested()) {
         drainInput(fd);
         result = link.commands().queryUnit();
+        if (result == kStatusOk && onProbeSession) result = onProbeSession();
     }
     link.closeSession();
     return link.stopSignal().requested() ? kStatusFailure : result;
+}
+
+// The socket every identification talks from: bound to the link's local address, any port, with
+// the receive time-out that bounds each reply. Invalid (the reason recorded) when it cannot open.
+UniqueFd openIdentificationSocket(const DeviceLink& link, int32_t identTimeoutMs) {
+    UniqueFd udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!udp.valid()) {
+        recordErrno(errno);
+        return udp;
+    }
+    setSocketTimeouts(udp.get(), 0, identTimeoutMs);
+    bindToLocal(udp.get(), link.localBindAddress());
+    return udp;
+}
+
+// From the first reply on: the later requests, the TCP port, the probe.
+int finishIdentification(DeviceLink& link, UdpExchange& exchange, uint32_t port,
+                         const ProbeSessionStep& onProbeSession) {
+    DeviceIdentity& identity = link.identity();
+    if (!extendedExchange(identity, exchange)) return kStatusFailure;
+    identity.unitAddress.sin_port = htons(static_cast<uint16_t>(port));
+    return probeUnit(link, onProbeSession);
+}
+
+// Port 0 (an empty or non-numeric field) and anything beyond 16 bits name no port: cutting a
+// larger value down would quietly connect somewhere the operator did not type.
+bool namesAPort(uint32_t port) {
+    return port != 0 && port <= 0xFFFF;
 }
 
 }  // namespace
 
 int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
                  const std::string& addressText) {
-    // Port 0 (an empty or non-numeric field) and anything beyond 16 bits name no port: cutting a
-    // larger value down would quietly connect somewhere the operator did not type.
-    if (port == 0 || port > 0xFFFF) return kStatusFailure;
+    if (!namesAPort(port)) return kStatusFailure;
     identTimeoutMs = std::max(identTimeoutMs, 1);  // a socket time-out of 0 would never end
     DeviceIdentity& identity = link.identity();
     resetIdentity(identity, identTimeoutMs);
 
-    UniqueFd udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (!udp.valid()) {
-        recordErrno(errno);
-        return kStatusFailure;
-    }
+    const UniqueFd udp = openIdentificationSocket(link, identTimeoutMs);
+    if (!udp.valid()) return kStatusFailure;
     const int fd = udp.get();
     StopWatchGuard watching(link.stopSignal(), fd);  // declared after its socket: unwatched first
-    setSocketTimeouts(fd, 0, identTimeoutMs);
-    bindToLocal(fd, link.localBindAddress());
 
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
@@ -182,10 +204,25 @@ int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
     if (!waitForFirstReply(fd, identTimeoutMs)) return kStatusFailure;
     if (!exchange.receive(kFirstReplyMax)) return kStatusFailure;
     recordFirstReply(identity, exchange);
-    if (!extendedExchange(identity, exchange)) return kStatusFailure;
+    return finishIdentification(link, exchange, port, {});
+}
 
-    identity.unitAddress.sin_port = htons(static_cast<uint16_t>(port));
-    return probeUnit(link);
+int identifyAnsweredUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
+                         const sockaddr_in& replySource, std::array<char, 2> typeCode,
+                         const ProbeSessionStep& onProbeSession) {
+    if (!namesAPort(port)) return kStatusFailure;
+    identTimeoutMs = std::max(identTimeoutMs, 1);
+    DeviceIdentity& identity = link.identity();
+    resetIdentity(identity, identTimeoutMs);
+    identity.unitAddress = replySource;
+    identity.typeCode = typeCode;
+
+    const UniqueFd udp = openIdentificationSocket(link, identTimeoutMs);
+    if (!udp.valid()) return kStatusFailure;
+    StopWatchGuard watching(link.stopSignal(), udp.get());
+    if (link.stopSignal().requested()) return kStatusFailure;
+    UdpExchange exchange(link.stopSignal(), udp.get(), replySource);
+    return finishIdentification(link, exchange, port, onProbeSession);
 }
 
 }  // namespace mervane

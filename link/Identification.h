@@ -1,6 +1,10 @@
 #pragma once
 
+#include <netinet/in.h>
+
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "link/DeviceLink.h"
@@ -20,6 +24,18 @@ namespace mervane {
 // failure status, also while the name is still being looked up.
 int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
                  const std::string& addressText);
+
+// Runs on the probe session once the unit query has answered; its status becomes the call's.
+using ProbeSessionStep = std::function<int()>;
+
+// The identification of a unit whose first reply has already come, to a search: the later UDP
+// requests go to `replySource`, whose reply carried `typeCode`, from a socket of this call's own;
+// then the probe session, on which `onProbeSession` (when given) runs after the unit query, for
+// reads that must not cost a second connection. Same results, bounds and stop behaviour as
+// identifyUnit.
+int identifyAnsweredUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
+                         const sockaddr_in& replySource, std::array<char, 2> typeCode,
+                         const ProbeSessionStep& onProbeSession = {});
 
 // Sizes of the identification replies, in the order they arrive; a larger datagram fails.
 inline constexpr size_t kFirstReplyMax = 30;

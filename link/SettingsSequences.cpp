@@ -59,7 +59,7 @@ int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window) {
         if (resolveOneShotConflict(link, window) != kStatusOk) return kStatusFailure;
     }
     if (commands.getAutoActive(settings.active) != kStatusOk) {
-        return failWithError(window, "設定取得通信エラー: 1-%d");
+        return failWithError(window, kActiveReadErrorFormat);
     }
     if (commands.getEnableMask(settings.enableMask) != kStatusOk) {
         return failWithError(window, "設定取得通信エラー: 2-%d");

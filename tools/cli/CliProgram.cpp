@@ -11,6 +11,7 @@
 #include "tools/cli/AdapterReport.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConsoleWindow.h"
+#include "tools/cli/DiscoverCommand.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/SettingsReport.h"
 
@@ -63,7 +64,8 @@ int runCommand(const CliRequest& request, DeviceLink& link, ConsoleWindow& windo
             if (request.json) printSettings(request, link, out);
             return kExitOk;
         case CliCommand::kAdapters:
-            break;  // contacts no unit; listed before any link is made
+        case CliCommand::kDiscover:
+            break;  // neither talks to one connected unit; run before any link is made
     }
     return kExitFailed;
 }
@@ -72,7 +74,8 @@ int runCommand(const CliRequest& request, DeviceLink& link, ConsoleWindow& windo
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, bool inputIsTerminal,
-           const std::function<void(DeviceLink&)>& prepareLink, AdapterSource* adapterSource) {
+           const std::function<void(DeviceLink&)>& prepareLink, AdapterSource* adapterSource,
+           const std::function<void(fleet::DiscoveryPlan&)>& preparePlan) {
     auto parsed = parseCommandLine(args);
     if (const auto* exit = std::get_if<CliExit>(&parsed)) {
         out << exit->out << std::flush;
@@ -82,6 +85,12 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     const CliRequest& request = std::get<CliRequest>(parsed);
     if (request.command == CliCommand::kAdapters) {
         return listAdapters(request, adapterSource, out, err);
+    }
+    if (request.command == CliCommand::kDiscover) {
+        LinuxAdapterSource machine;
+        const DiscoverEnvironment environment{adapterSource != nullptr ? *adapterSource : machine,
+                                              resolveWithSystem, preparePlan};
+        return runDiscover(request, environment, out, err);
     }
 
     DeviceLink link;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fleet/Discovery.h"
 #include "link/DeviceLink.h"
 #include "net/AdapterSource.h"
 
@@ -20,12 +21,16 @@ namespace mervane::cli {
 // `adapterSource` as the window lists them, or kNoAdapterMessage on `err` (exit status 1) when
 // there are none.
 //
-// `prepareLink` is called on the fresh link before anything is sent, for tests that aim it at a
-// simulated unit; the program itself leaves the link as it comes. Without `adapterSource` the
-// machine's own adapters are listed (LinuxAdapterSource).
+// The discover command searches the LAN (tools/cli/DiscoverCommand.h); it broadcasts on the
+// adapters of `adapterSource` when no target is given.
+//
+// `prepareLink` is called on the fresh link before anything is sent, and `preparePlan` on a
+// search's plan, for tests that aim them at simulated units; the program itself leaves both as
+// they come. Without `adapterSource` the machine's own adapters are used (LinuxAdapterSource).
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, bool inputIsTerminal,
            const std::function<void(DeviceLink&)>& prepareLink = {},
-           AdapterSource* adapterSource = nullptr);
+           AdapterSource* adapterSource = nullptr,
+           const std::function<void(fleet::DiscoveryPlan&)>& preparePlan = {});
 
 }  // namespace mervane::cli

@@ -6,6 +6,8 @@
 #include <array>
 #include <string_view>
 
+#include "fleet/Discovery.h"
+#include "fleet/DiscoveryTargets.h"
 #include "link/AutoOnOffSettings.h"
 #include "link/ModelTable.h"
 #include "tools/cli/ExitStatus.h"
@@ -106,15 +108,22 @@ struct CommandName {
 };
 
 // In the order of CliCommand.
-constexpr std::array<CommandName, 5> kCommands{{
+constexpr std::array<CommandName, 6> kCommands{{
     {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings"},
     {"apply", CliCommand::kApply, "Change the named settings and write them to the unit"},
     {"start", CliCommand::kStart, "Start the unit's automatic ON/OFF cycle"},
     {"stop", CliCommand::kStop, "Stop the unit's automatic ON/OFF cycle"},
     {"adapters", CliCommand::kAdapters, "List the local addresses the window offers to talk from"},
+    {"discover", CliCommand::kDiscover,
+     "Find the units on the LAN and probe each (writes nothing)"},
 }};
 
-constexpr const char* kCommandList = "the commands are read, apply, start, stop and adapters";
+constexpr const char* kCommandList =
+    "the commands are read, apply, start, stop, adapters and discover";
+
+bool takesHost(CliCommand command) {
+    return command != CliCommand::kAdapters && command != CliCommand::kDiscover;
+}
 
 // The options as typed; converted and checked after CLI11 has split the line up.
 struct RawOptions {
@@ -125,10 +134,11 @@ struct RawOptions {
     std::string mask;
     std::vector<std::string> times;
     std::string interval;
+    std::string jobs;
 };
 
 std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest request) {
-    if (raw.host.empty() && request.command != CliCommand::kAdapters) {
+    if (raw.host.empty() && takesHost(request.command)) {
         return usageError(std::string(kCommands[static_cast<size_t>(request.command)].name) +
                           ": HOST is missing (the unit's IPv4 address or host name)");
     }
@@ -153,6 +163,15 @@ std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest requ
         const auto port = decimalIn(raw.port, 1, 65535);
         if (!port) return usageError("--port " + raw.port + ": the TCP port must be 1..65535");
         request.port = static_cast<uint16_t>(*port);
+    }
+    if (!raw.jobs.empty()) {
+        const auto jobs = decimalIn(raw.jobs, 1, fleet::kMaxJobs);
+        if (!jobs) return usageError("--jobs " + raw.jobs + ": the units at a time must be 1..256");
+        request.jobs = static_cast<int>(*jobs);
+    }
+    for (const std::string& target : request.targets) {
+        const fleet::TargetText parsed = fleet::parseTarget(target);
+        if (!parsed.error.empty()) return usageError("discover: " + parsed.error);
     }
     SettingsChanges& changes = request.changes;
     if (!raw.mask.empty()) {
@@ -212,11 +231,14 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
                  "Print the settings as one JSON object, the adapters as one JSON array");
     app.add_flag("--yes", request.assumeYes,
                  "Answer Yes when asked whether to clear one-shot output settings");
+    app.add_option("--jobs", raw.jobs, "Units worked on at a time, 1..256 (default 16)")
+        ->type_name("N")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
     std::array<CLI::App*, kCommands.size()> commands{};
     for (size_t i = 0; i < kCommands.size(); ++i) {
         CLI::App* command = app.add_subcommand(kCommands[i].name, kCommands[i].description);
-        if (kCommands[i].command != CliCommand::kAdapters) {
+        if (takesHost(kCommands[i].command)) {
             command->add_option("HOST", raw.host, "The unit's IPv4 address or host name")
                 ->type_name("");
         }
@@ -234,6 +256,21 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
         ->add_option("--interval", raw.interval,
                      "The common interval in ms, e.g. 500 (units other than generation 4)")
         ->type_name("MS");
+    CLI::App* discover = commands[static_cast<size_t>(CliCommand::kDiscover)];
+    discover
+        ->add_option("TARGET", request.targets,
+                     "An IPv4 address, a host name or a range a.b.c.d/n (n = 16..32); without "
+                     "one, a broadcast on each adapter (with --bind, on that one only)")
+        ->type_name("");
+    discover->add_flag(
+        "--no-probe", [&request](int64_t) { request.probe = false; },
+        "List the units that answer without identifying or probing them");
+    discover->footer(
+        "Requests go out at 10 addresses per millisecond, so a /16 takes about 6.6 s of sending; "
+        "replies are taken until -T ms after the last request. At most 4096 units are listed "
+        "(replies from further sources are counted), each probed like a connect, --jobs at a "
+        "time. Exit status: 0 units answered and every probe succeeded, 1 none answered or a "
+        "probe failed, 2 a usage error.");
     // Left-overs are reported below with better words than CLI11's; set last so that the
     // commands do not inherit it and pass what they do not know up to here.
     app.allow_extras();

@@ -8,7 +8,7 @@
 
 namespace mervane::cli {
 
-enum class CliCommand { kRead, kApply, kStart, kStop, kAdapters };
+enum class CliCommand { kRead, kApply, kStart, kStop, kAdapters, kDiscover };
 
 inline constexpr uint16_t kDefaultTcpPort = 10003;
 
@@ -30,13 +30,18 @@ struct SettingsChanges {
 
 struct CliRequest {
     CliCommand command = CliCommand::kRead;
-    std::string host;               // empty for kAdapters only, which contacts no unit
+    std::string host;               // empty for kAdapters and kDiscover only
     uint32_t localBindAddress = 0;  // network byte order; 0: any
     int32_t identTimeoutMs = 2000;  // 1..19999
     uint16_t port = kDefaultTcpPort;
     bool json = false;
     bool assumeYes = false;
     SettingsChanges changes;  // empty unless command is kApply
+    int jobs = 16;            // units worked on at a time, 1..256
+    // kDiscover: the targets as typed (checked: each a dotted address, a range of at most a /16,
+    // or something that may be a host name); none means a broadcast on each adapter.
+    std::vector<std::string> targets;
+    bool probe = true;  // kDiscover without --no-probe
 };
 
 // A command line that ends before any unit is contacted: help, the version, or a usage error.
