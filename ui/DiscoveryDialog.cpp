@@ -267,8 +267,10 @@ void DiscoveryDialog::finishSearch(unsigned generation, const fleet::DiscoveryRe
     QString text = unitCount() == 0
                        ? QStringLiteral("ユニットは見つかりませんでした。")
                        : QStringLiteral("%1 台のユニットが見つかりました。").arg(unitCount());
-    if (report.sourcesBeyondCap > 0)
-        text += QStringLiteral(" (ほかに %1 台は表示していません)").arg(report.sourcesBeyondCap);
+    if (report.repliesBeyondCap > 0) {
+        text += QStringLiteral(" (表示できる台数を超えた %1 件の応答は表示していません)")
+                    .arg(report.repliesBeyondCap);
+    }
     showStatus(text);
 }
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "link/DeviceIdentity.h"
+#include "tests/LoopbackUnit.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/DiscoveryDialog.h"
 
@@ -288,6 +289,42 @@ TEST_F(DiscoveryDialogTest, SearchButtonOnlyWhileNeitherConnectedNorConnecting) 
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_FALSE(dialog->connected());
     EXPECT_TRUE(enabled("SearchButton"));
+}
+
+TEST_F(DiscoveryDialogTest, TheRealSearchFindsAUnitOnTheAdaptersSubnet) {
+    // The made-up adapter 127.0.0.2/8 broadcasts to 127.255.255.255, which only a unit bound to
+    // every address receives; it answers from 127.0.0.1. Its ports are free ones, and the plan
+    // is aimed at its UDP port; the probe takes its TCP port from the port field.
+    sim::UnitConfig config = unitConfig(17, "_W");
+    config.bindAddress = "0.0.0.0";
+    config.udpPort = 0;
+    config.tcpPort = 0;
+    config.unitId = 5;
+    config.initial.active = 1;
+    unit = std::make_unique<sim::SimulatedUnit>(config);
+    std::string error;
+    ASSERT_TRUE(unit->start(&error)) << error;
+
+    openWindow();
+    control<QLineEdit>("PortEdit")->setText(QString::number(unit->tcpPort()));
+    dialog->setDiscoverySeam({{}, [port = unit->udpPort()](fleet::DiscoveryPlan& plan) {
+                                  plan.identificationPort = port;
+                                  plan.replyWindowMs = 200;
+                              }});
+    click("SearchButton");
+    DiscoveryDialog* search = dialog->discoveryDialog();
+    ASSERT_NE(search, nullptr);
+    ASSERT_TRUE(search->startSearch());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !search->searching(); }, 10000));
+    ASSERT_EQ(search->unitCount(), 1) << in<QLabel>(search, "SearchStatus")->text().toStdString();
+    DeviceIdentity identity;
+    identity.modelIndex = 17;
+    identity.generation = UnitGeneration::kGen4;
+    EXPECT_EQ(row(search, 0),
+              QStringList({"127.0.0.1", "5", QString::fromUtf8(modelDisplayName(identity).data()),
+                           "Active"}));
+    for (const sim::ReceivedRecord& record : unit->received())
+        EXPECT_EQ(record.sourceAddress, "127.0.0.2") << record.command;
 }
 
 }  // namespace
