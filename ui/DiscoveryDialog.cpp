@@ -134,7 +134,9 @@ DiscoveryDialog::DiscoveryDialog(Setup setup, QWidget* parent)
     connect(startButton_, &QPushButton::clicked, this, [this] { startSearch(); });
     connect(okButton_, &QPushButton::clicked, this, [this] { chooseRow(list_->currentItem()); });
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(list_, &QTreeWidget::itemDoubleClicked, this,
+    // Activation is a double-click (or the platform's own gesture) or Enter on a row; Enter
+    // would otherwise fall through to the default button and search again.
+    connect(list_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { chooseRow(item); });
     connect(list_, &QTreeWidget::itemSelectionChanged, this,
             [this] { okButton_->setEnabled(!list_->selectedItems().isEmpty()); });

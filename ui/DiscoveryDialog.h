@@ -23,7 +23,7 @@ namespace mervane {
 
 // "ユニット検索": finds units on the subnet of one local adapter (its broadcast address, sent from
 // that adapter's address) and, optionally, at an address or range the operator types, and lists
-// them as they answer. OK or a double-click on a row chooses that unit; chosenAddress() then
+// them as they answer. OK, a double-click or Enter on a row chooses that unit; chosenAddress() then
 // holds its dotted address. The dialog changes nothing else.
 //
 // The search runs on a worker thread of the dialog's own; what it reports is posted to the window

@@ -226,6 +226,18 @@ TEST_F(DiscoveryDialogTest, AChosenUnitFillsTheAddressFieldAndNothingElse) {
     in<QPushButton>(search, "OkButton")->click();
     EXPECT_EQ(text("AddressEdit"), "127.0.0.3");
     EXPECT_EQ(windowState(), before);
+
+    // Enter on a row, which the search's default button does not take.
+    search = openSearch();
+    ASSERT_NE(search, nullptr);
+    ASSERT_TRUE(search->startSearch());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !search->searching(); }, 5000));
+    list = in<QTreeWidget>(search, "UnitList");
+    list->setCurrentItem(list->topLevelItem(1));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_FALSE(search->isVisible());
+    EXPECT_FALSE(search->searching());  // the key started no search
+    EXPECT_EQ(text("AddressEdit"), "127.0.0.9");
     EXPECT_FALSE(dialog->busy());
     EXPECT_TRUE(presenter.messages.empty());
 }
