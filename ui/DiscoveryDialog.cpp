@@ -130,6 +130,7 @@ DiscoveryDialog::DiscoveryDialog(Setup setup, QWidget* parent)
     okButton_->setObjectName(QStringLiteral("OkButton"));
     cancelButton_->setObjectName(QStringLiteral("CancelButton"));
     resize(540, 340);
+    targetEdit_->setFocus();
 
     connect(startButton_, &QPushButton::clicked, this, [this] { startSearch(); });
     connect(okButton_, &QPushButton::clicked, this, [this] { chooseRow(list_->currentItem()); });
