@@ -14,6 +14,7 @@
 #include "link/SettingsSequences.h"
 #include "link/Status.h"
 #include "ui/DialogUnits.h"
+#include "ui/DiscoveryDialog.h"
 #include "ui_MervaneDlg.h"
 
 namespace mervane {
@@ -21,6 +22,7 @@ namespace mervane {
 namespace {
 
 inline constexpr const char* kDefaultPortText = "10003";
+inline constexpr uint16_t kDefaultTcpPort = 10003;
 
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -136,6 +138,7 @@ void CMervaneDlg::bindControls() {
 
     connect(ui.AdapterCombo, &QComboBox::currentIndexChanged, this, &CMervaneDlg::selectAdapter);
     connect(ui.ConnectButton, &QPushButton::clicked, this, &CMervaneDlg::onConnectClicked);
+    connect(ui.SearchButton, &QPushButton::clicked, this, &CMervaneDlg::onSearchClicked);
     connect(ui.ReceiveButton, &QPushButton::clicked, this, &CMervaneDlg::onReceiveSettings);
     connect(ui.ApplyButton, &QPushButton::clicked, this, &CMervaneDlg::onApplySettings);
     connect(ui.StartStopButton, &QPushButton::clicked, this, &CMervaneDlg::onStartStop);
@@ -169,6 +172,35 @@ void CMervaneDlg::onConnectClicked() {
     procedure_.onConnectClicked();
     // The adapter, address and port stay live while the attempt runs; the cursor says it runs.
     if (procedure_.workerRunning()) setCursor(Qt::BusyCursor);
+}
+
+void CMervaneDlg::onSearchClicked() {
+    if ((discovery_ && discovery_->isVisible()) || busy() || connected() || calls_.closed()) return;
+    const int item = ui_->AdapterCombo->currentIndex();
+    if (item < 0 || static_cast<size_t>(item) >= adapterList_.size()) return;
+    DiscoveryDialog::Setup setup;
+    setup.adapter = adapterList_[static_cast<size_t>(item)];
+    // The probe connects where Connect would; a field that is no port gets the usual one.
+    const uint32_t port = parsePortText(ui_->PortEdit->text().toStdString());
+    setup.tcpPort = port >= 1 && port <= 0xFFFF ? static_cast<uint16_t>(port) : kDefaultTcpPort;
+    // The identification time-out (-T) is how long a unit is given to answer Connect; the
+    // search gives it as long.
+    setup.replyWindowMs = timeoutMs_;
+    setup.seam = discoverySeam_;
+    discovery_ = new DiscoveryDialog(std::move(setup), this);
+    discovery_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(discovery_, &QDialog::accepted, this, [this] {
+        if (discovery_) ui_->AddressEdit->setText(discovery_->chosenAddress());
+    });
+    discovery_->open();
+}
+
+DiscoveryDialog* CMervaneDlg::discoveryDialog() const {
+    return discovery_.data();
+}
+
+void CMervaneDlg::updateSearchButton() {
+    ui_->SearchButton->setEnabled(ui_->AddressEdit->isEnabled() && ui_->ConnectButton->isEnabled());
 }
 
 void CMervaneDlg::onReceiveSettings() {
@@ -212,6 +244,8 @@ void CMervaneDlg::finishExchange() {
 }
 
 void CMervaneDlg::stopWorkers() {
+    // The search's worker ends with its dialog.
+    if (discovery_) discovery_->done(QDialog::Rejected);
     // Release any call a worker waits on before waiting for the worker.
     calls_.close();
     link_.stopSignal().request();
@@ -280,6 +314,7 @@ void CMervaneDlg::setConnectCaption(const std::string& caption) {
 void CMervaneDlg::enableConnectButton(bool enabled) {
     calls_.call([this, enabled] {
         ui_->ConnectButton->setEnabled(enabled);
+        updateSearchButton();
         // The worker enables the button as its last step, whatever the outcome.
         if (enabled && !inputBlocker_.active()) unsetCursor();
         if (enabled && pendingExchange_ != nullptr) {
@@ -309,6 +344,7 @@ void CMervaneDlg::applyConnectionState(ConnectionState state, const DeviceIdenti
         ui_->AdapterCombo->setEnabled(editable);
         ui_->AddressEdit->setEnabled(editable);
         ui_->PortEdit->setEnabled(editable);
+        updateSearchButton();
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "ui/InputBlocker.h"
 #include "ui/MessagePresenter.h"
 #include "ui/SettingsPanel.h"
+#include "ui/UnitSearch.h"
 #include "ui/WindowThreadCalls.h"
 
 namespace Ui {
@@ -25,6 +27,8 @@ class MervaneDlg;
 }
 
 namespace mervane {
+
+class DiscoveryDialog;
 
 // The program's window: the local adapter, the unit's address and port, Connect/Disconnect, the
 // unit id and model, the automatic ON/OFF settings panel and the version. It is the window of the
@@ -35,6 +39,10 @@ namespace mervane {
 // exchanges on a thread of their own while the window shows it is busy and takes no input but
 // Esc. Closing (Esc, the close box) at any moment stops both promptly and waits for them, so no
 // thread outlives the window's controls.
+//
+// "検索..." opens the unit search (DiscoveryDialog, window-modal) on the chosen adapter while the
+// window is neither connected nor connecting; a unit chosen there only fills the address field.
+// Closing the window closes the search first, stopping it.
 class CMervaneDlg final : public QDialog, public OperatorWindow {
     Q_OBJECT
 
@@ -61,6 +69,10 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
         return procedure_.workerRunning() || exchange_.joinable() || pendingExchange_ != nullptr;
     }
     const AdapterList& adapterList() const { return adapterList_; }
+    // How "検索..." searches; by default the fleet's discovery as planned from the adapter.
+    void setDiscoverySeam(DiscoverySeam seam) { discoverySeam_ = std::move(seam); }
+    // The unit search while it is open; null otherwise.
+    DiscoveryDialog* discoveryDialog() const;
 
     // OperatorWindow.
     void showMessage(const std::string& text) override;
@@ -91,6 +103,9 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void fillAdapterCombo();
     void selectAdapter(int index);
     void onConnectClicked();
+    void onSearchClicked();
+    // "検索..." follows the address field and the connect button: usable only when both are.
+    void updateSearchButton();
     void onReceiveSettings();
     void onApplySettings();
     void onStartStop();
@@ -125,6 +140,8 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     std::thread exchange_;
     // A settings button pressed as the worker was finishing; it runs once the worker has.
     Sequence pendingExchange_ = nullptr;
+    DiscoverySeam discoverySeam_;
+    QPointer<DiscoveryDialog> discovery_;  // a child; deletes itself once closed
 };
 
 }  // namespace mervane

@@ -3,8 +3,11 @@
 # keys sent by xdotool, inside the private network namespace that scripts/run.sh makes for trying
 # the window (the window on 198.18.0.1, mervane-unit on 198.18.0.2). It connects, has an apply
 # refused for an ON time of 0 (the message box appears and is answered), starts the unit's cycle
-# (the unit's log shows its outputs switching), then presses Esc during a connect attempt: the
-# program must end within a second.
+# (the unit's log shows its outputs switching), disconnects and finds the unit again with
+# "検索..." (its address typed as the search's extra target: the unit listens on 198.18.0.2 alone,
+# so the broadcast on mervane0's subnet does not reach it) to connect to it by the address the
+# search filled in, then
+# presses Esc during a connect attempt: the program must end within a second.
 #
 #   window-x11.sh MERVANE MERVANE_UNIT          exit 0 passed, 1 failed, 77 skipped (says why)
 # shellcheck disable=SC2317  # the small predicates are called through wait_until
@@ -62,6 +65,7 @@ if [ -n "${inside:-}" ]; then
         xdotool type --delay 20 "$1"
     }
     readonly address=85,52 connect=275,52 on_time_1=115,147 apply=265,117 start_stop=240,285
+    readonly search=275,87
 
     echo "== connect"
     click ${address/,/ }
@@ -93,6 +97,28 @@ if [ -n "${inside:-}" ]; then
     wait_until 5 logged 'tcp#2 OL  4F 4C 28 C8' || fail "Start/Stop sent no start"
     cycled() { (($(logged_count 'DO1 ') >= switches_before + 3)); }
     wait_until 5 cycled || fail "the unit's outputs do not cycle"
+
+    echo "== the unit found by the search, and connected to by its listed address"
+    click ${connect/,/ }  # Disconnect
+    click ${address/,/ }
+    typed 198.18.0.9
+    click ${search/,/ }
+    find_search() { found=$(xdotool search --onlyvisible --name '^ユニット検索$' 2>/dev/null | head -n 1) && [ -n "$found" ]; }
+    wait_until 5 find_search || fail "the search dialog did not appear"
+    xdotool windowfocus "$found"
+    sleep 0.2
+    typed 198.18.0.2  # the extra target, the field that has the focus
+    xdotool key Return  # the default button: search
+    # Connections 1 and 2 were the connect's probe and session; 3 is the search's probe.
+    wait_until 10 logged 'tcp#3 ' || fail "the search did not probe the unit"
+    sleep 0.5
+    xdotool key Tab Home Return  # into the list, its first row, chosen
+    search_gone() { ! xdotool search --onlyvisible --name '^ユニット検索$' >/dev/null 2>&1; }
+    wait_until 5 search_gone || fail "the search dialog did not close on Return"
+    xdotool windowfocus "$wid"
+    click ${connect/,/ }
+    wait_until 10 logged 'tcp#5 OI  4F 49 27 C8' || fail "no connect to the address the search filled in"
+    sleep 0.5
 
     echo "== Esc during a connect attempt"
     click ${connect/,/ }  # Disconnect

@@ -1,0 +1,38 @@
+#include "ui/DiscoveryRow.h"
+
+#include "link/DeviceIdentity.h"
+#include "link/SettingsSequences.h"
+#include "net/Adapters.h"
+
+namespace mervane {
+
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::array<QString, kColumnCount> discoveryRowTexts(const fleet::DiscoveredUnit& unit) {
+    std::array<QString, kColumnCount> texts;
+    texts[kAddressColumn] = fromUtf8(dottedAddress(unit.source.sin_addr.s_addr));
+    if (!unit.probed) {
+        texts[kStateColumn] = QStringLiteral("確認中...");
+        return texts;
+    }
+    const DeviceIdentity& identity = unit.identity;
+    if (identity.unitId != kUnitIdUnknown) texts[kUnitIdColumn] = QString::number(identity.unitId);
+    if (identity.modelIndex != kModelIndexUnknown)
+        texts[kModelColumn] = fromUtf8(modelDisplayName(identity));
+    if (!unit.error.empty()) {
+        texts[kStateColumn] = fromUtf8(unit.error);
+    } else if (unit.active.has_value()) {
+        texts[kStateColumn] = QString::fromLatin1(activeStatusText(*unit.active ? 1 : 0));
+    } else {
+        texts[kStateColumn] = QStringLiteral("自動ON/OFF非対応");
+    }
+    return texts;
+}
+
+}  // namespace mervane
