@@ -109,7 +109,8 @@ instructions() {  # ADAPTER_IP ADAPTER_NAME UNIT_IP
     fi
     echo
     say "The simulated unit listens on $3 (TCP port $unit_port)."
-    say "Select $1 ($2) as the adapter, type $3 as the IP address${port_text} and press Connect."
+    say "Select $1 ($2) as the adapter, type $3 as the IP address${port_text} and press Connect"
+    say "(or press 検索... to find the unit and double-click it to fill in its address)."
     say "Closing the window stops the unit."
     echo
 }
@@ -134,6 +135,9 @@ if [ "${_MERVANE_RUN_IN_NAMESPACE:-}" = 1 ]; then
     ip address add "$unit_ip/24" dev "$unit_if"
     ip link set "$host_if" up
     ip link set "$unit_if" up
+    # A unit on one address hears no broadcast unless told where they arrive: the window's
+    # 検索... broadcasts on mervane0's subnet.
+    unit_args+=(--broadcast "${unit_ip%.*}.255")
     start_unit "$unit_ip"
     instructions "$host_ip" "$host_if" "$unit_ip"
     run_client_and_exit
