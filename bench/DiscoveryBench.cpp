@@ -17,6 +17,8 @@
 
 #include "bench/Measure.h"
 #include "bench/ProcessRun.h"
+#include "fleet/Discovery.h"
+#include "fleet/RequestSweep.h"
 #include "fleet/UnitProbe.h"
 #include "sim/SimulatedPlant.h"
 
@@ -25,7 +27,8 @@ namespace {
 using namespace mervane;
 
 constexpr const char* kFirstAddress = "127.0.40.1";
-constexpr const char* kRange = "127.0.40.0/23";  // room for up to 510 units
+constexpr const char* kRange = "127.0.40.0/24";  // room for up to 254 units
+constexpr int kRangeAddresses = 256;
 constexpr int kReplyWindowMs = 200;
 
 struct Options {
@@ -57,7 +60,7 @@ Options parseOptions(int argc, char** argv) {
         if (name == "--runs") {
             options.runs = std::max(1, std::atoi(value.c_str()));
         } else if (name == "--units") {
-            options.units = std::clamp(std::atoi(value.c_str()), 1, 500);
+            options.units = std::clamp(std::atoi(value.c_str()), 1, 254);
         } else if (name == "--jobs") {
             options.jobs = std::clamp(std::atoi(value.c_str()), 1, 256);
         } else if (name == "--cli") {
@@ -103,8 +106,48 @@ int unitsProbed(const std::string& listing) {
 
 void row(const std::string& what, const std::string& unit, const std::string& median,
          const std::string& floor, const std::string& ratio, const std::string& goal) {
-    std::printf("| %s | %s |  | %s | %s | %s | %s |\n", what.c_str(), unit.c_str(),
-                median.c_str(), floor.c_str(), ratio.c_str(), goal.c_str());
+    std::printf("| %s | %s |  | %s | %s | %s | %s |\n", what.c_str(), unit.c_str(), median.c_str(),
+                floor.c_str(), ratio.c_str(), goal.c_str());
+}
+
+// A thousand units answering one broadcast at once, found by the search in-process (no probes):
+// the runs in which every unit was found, the fewest found, and the receive buffer the system
+// gave the search's socket.
+void broadcastRows(int runs) {
+    constexpr int kUnits = 1000;
+    sim::PlantConfig config;
+    config.first.bindAddress = "127.0.48.1";  // 127.0.48.1 .. 127.0.51.232
+    config.first.udpPort = 0;
+    config.first.tcpPort = 0;
+    config.count = kUnits;
+    sim::SimulatedPlant plant(config);
+    std::string error;
+    if (!plant.start(&error)) fail("cannot start the 1000-unit plant: " + error);
+
+    int everyUnitRuns = 0;
+    size_t fewest = kUnits;
+    for (int run = 0; run < runs; ++run) {
+        fleet::DiscoveryPlan plan;
+        inet_pton(AF_INET, "127.255.255.255", &plan.broadcasts.emplace_back());
+        plan.identificationPort = plant.udpPort();
+        plan.replyWindowMs = kReplyWindowMs;
+        plan.probe = false;
+        fleet::Discovery discovery;
+        fleet::DiscoveryObserver quiet;
+        const size_t found = discovery.run(plan, quiet).units.size();
+        fewest = std::min(fewest, found);
+        everyUnitRuns += found == kUnits ? 1 : 0;
+    }
+    std::string socketError;
+    const UniqueFd probe = fleet::openSearchSocket(0, 30718, true, socketError);
+    int bufferBytes = 0;
+    socklen_t length = sizeof bufferBytes;
+    ::getsockopt(probe.get(), SOL_SOCKET, SO_RCVBUF, &bufferBytes, &length);
+    row("One broadcast answered by a plant at once, units found (no probes)", "1000 units",
+        std::to_string(everyUnitRuns) + " of " + std::to_string(runs) + " runs found all (fewest " +
+            std::to_string(fewest) + "); receive buffer " +
+            bench::fixed(bufferBytes / 1048576.0, 2) + " MiB",
+        "", "", "every unit, every run");
 }
 
 }  // namespace
@@ -122,15 +165,18 @@ int main(int argc, char** argv) {
     const double probeMs = singleProbeMs(plant, options.runs);
     const auto waves = (options.units + options.jobs - 1) / options.jobs;
     const double floorMs = kReplyWindowMs + waves * probeMs;
+    // The pacing of the range's requests comes before the reply window: the last "LN" goes
+    // 10 ms after the last first request.
+    const double pacingMs = kRangeAddresses / fleet::kAddressesPerMs + 10.0;
 
     bench::Samples wall;
     int worst = options.units;
     int everyUnitRuns = 0;
     long peakKiB = 0;
     for (int run = 0; run < options.runs; ++run) {
-        const auto result = bench::runProcess({options.cli, "-T", std::to_string(kReplyWindowMs),
-                                               "--jobs", std::to_string(options.jobs),
-                                               "discover", kRange});
+        const auto result =
+            bench::runProcess({options.cli, "-T", std::to_string(kReplyWindowMs), "--jobs",
+                               std::to_string(options.jobs), "discover", kRange});
         if (!result.started) fail("cannot start " + options.cli);
         if (result.exitStatus != 0) fail("mervane-cli discover failed");
         wall.add(result.wallMs);
@@ -141,21 +187,24 @@ int main(int argc, char** argv) {
     }
     plant.stop();
 
-    const std::string units = std::to_string(options.units) + " units, --jobs " +
-                              std::to_string(options.jobs);
+    const std::string units =
+        std::to_string(options.units) + " units, --jobs " + std::to_string(options.jobs);
     const double ratio = wall.median() / floorMs;
     row("`mervane-cli discover` of a range with probes, start to last row printed (-T " +
             std::to_string(kReplyWindowMs) + ")",
         units, bench::fixed(wall.median(), 1) + " ms",
         bench::fixed(floorMs, 1) + " ms (-T + " + std::to_string(waves) + " × " +
             bench::fixed(probeMs, 2) + " ms)",
-        bench::fixed(ratio, 3), "");
+        bench::fixed(ratio, 3) + " (" + bench::fixed(wall.median() / (floorMs + pacingMs), 3) +
+            " with the " + bench::fixed(pacingMs, 0) + " ms of paced requests)",
+        "");
     row("· units found and probed, every run", units,
         std::to_string(everyUnitRuns) + " of " + std::to_string(options.runs) +
             " runs found all (fewest " + std::to_string(worst) + ")",
         "", everyUnitRuns == options.runs ? "every unit, every run" : "✗ units missed",
         "every unit, every run");
-    row("· peak resident memory", units, bench::fixed(static_cast<double>(peakKiB) / 1024, 1) +
-                                             " MiB", "", "", "");
+    row("· peak resident memory", units,
+        bench::fixed(static_cast<double>(peakKiB) / 1024, 1) + " MiB", "", "", "");
+    broadcastRows(options.runs);
     return 0;
 }
