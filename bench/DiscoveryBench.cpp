@@ -38,14 +38,6 @@ struct Options {
     std::string cli;
 };
 
-std::string besideThisProgram(const std::string& relative) {
-    std::vector<char> path(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (n <= 0) return relative;
-    const std::string self(path.data(), static_cast<size_t>(n));
-    return self.substr(0, self.rfind('/') + 1) + relative;
-}
-
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "mervane-bench-discovery: %s\n", why.c_str());
     std::exit(1);
@@ -53,7 +45,7 @@ std::string besideThisProgram(const std::string& relative) {
 
 Options parseOptions(int argc, char** argv) {
     Options options;
-    options.cli = besideThisProgram("../tools/cli/mervane-cli");
+    options.cli = bench::besideThisProgram("../tools/cli/mervane-cli");
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
         const std::string value = argv[i + 1];

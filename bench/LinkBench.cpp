@@ -285,18 +285,10 @@ struct Options {
     std::string xvfbDisplay;
 };
 
-std::string besideThisProgram(const std::string& relative) {
-    std::vector<char> path(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (n <= 0) return relative;
-    std::string self(path.data(), static_cast<size_t>(n));
-    return self.substr(0, self.rfind('/') + 1) + relative;
-}
-
 Options parseOptions(int argc, char** argv) {
     Options options;
-    options.cli = besideThisProgram("../tools/cli/mervane-cli");
-    options.windowProbe = besideThisProgram("mervane-bench-window");
+    options.cli = mervane::bench::besideThisProgram("../tools/cli/mervane-cli");
+    options.windowProbe = mervane::bench::besideThisProgram("mervane-bench-window");
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;

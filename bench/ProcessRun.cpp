@@ -85,4 +85,12 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
     return result;
 }
 
+std::string besideThisProgram(const std::string& relative) {
+    std::vector<char> path(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0) return relative;
+    std::string self(path.data(), static_cast<size_t>(n));
+    return self.substr(0, self.rfind('/') + 1) + relative;
+}
+
 }  // namespace mervane::bench

@@ -20,4 +20,8 @@ struct ProcessResult {
 ProcessResult runProcess(const std::vector<std::string>& argv,
                          const std::vector<std::string>& environment = {});
 
+// `relative` taken from the directory of the running program, so that the benchmarks find the
+// programs of the same build wherever they are run from.
+std::string besideThisProgram(const std::string& relative);
+
 }  // namespace mervane::bench
