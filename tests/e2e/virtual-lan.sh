@@ -18,7 +18,6 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (no network namespaces can be made here).
 set -euo pipefail
 
-readonly skipped=77
 readonly host_if=e2e0 host_ip=198.18.0.1 unit_if=e2e1 unit_ip=198.18.0.2 other_ip=198.18.1.1
 readonly udp_port=30718 tcp_port=10003
 readonly comm_error="通信エラー"  # what mervane-cli prints for any failure to reach the unit
@@ -31,39 +30,15 @@ cli_bin=$(readlink -f "$1")
 unit_bin=$(readlink -f "$2")
 script=$(readlink -f "$0")
 
+# shellcheck source-path=SCRIPTDIR source=namespaces.sh
+. "$(dirname "$script")/namespaces.sh"
+
 # --- outside: make the namespaces, or skip ----------------------------------------------------
 
-if [ "${_MERVANE_E2E_INSIDE:-}" != 1 ]; then
-    for f in "$cli_bin" "$unit_bin"; do
-        [ -x "$f" ] || { echo "FAIL: $f is not an executable" >&2; exit 1; }
-    done
-    for tool in ip ss unshare nsenter setpriv timeout; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "SKIPPED: $tool is not installed"
-            exit "$skipped"
-        fi
-    done
-    # Root needs no user namespace (and may be in a container that forbids one); anyone else does.
-    candidates=()
-    [ "$(id -u)" != 0 ] || candidates+=("unshare --net --mount")
-    candidates+=("unshare --user --map-root-user --net --mount")
-    reasons=""
-    for candidate in "${candidates[@]}"; do
-        read -r -a ns <<<"$candidate"
-        # Everything the test needs that an unprivileged sandbox may refuse.
-        if probe=$("${ns[@]}" sh -c "ip link add $unit_if type veth peer name $host_if &&
-                mount -t sysfs sysfs /sys && unshare --net true" 2>&1); then
-            export _MERVANE_E2E_INSIDE=1
-            exec "${ns[@]}" -- bash "$script" "$cli_bin" "$unit_bin"
-        fi
-        reasons+="${reasons:+; }$candidate: ${probe:-failed without a message}"
-    done
-    echo "SKIPPED: cannot make network namespaces with a veth pair and a fresh sysfs ($reasons)."
-    echo "User namespaces may be disabled (sysctl user.max_user_namespaces," \
-        "kernel.unprivileged_userns_clone) or the sandbox may forbid them."
-    exit "$skipped"
-fi
-unset _MERVANE_E2E_INSIDE
+enter_namespaces "a veth pair and a fresh sysfs" \
+    "ip link add $unit_if type veth peer name $host_if && mount -t sysfs sysfs /sys &&
+        unshare --net true" \
+    "$script" "$cli_bin" "$unit_bin"
 
 # --- inside: the operator side ----------------------------------------------------------------
 
@@ -108,27 +83,13 @@ fail() {
     exit 1
 }
 
-# Polls COMMAND every 50 ms for at most 10 s (sanitized builds on a busy machine start slowly).
-poll() {
-    local i
-    for ((i = 0; i < 200; i++)); do
-        "$@" && return 0
-        sleep 0.05
-    done
-    return 1
-}
-
-in_unit_ns() { nsenter --net="/proc/$holder_pid/ns/net" -- "$@"; }
-
-namespace_moved() { [ "$(readlink "/proc/$holder_pid/ns/net")" != "$(readlink /proc/self/ns/net)" ]; }
+in_unit_ns() { in_ns "$holder_pid" "$@"; }
 
 mount -t sysfs -o nosuid,nodev,noexec sysfs /sys
 ip link set lo up
 
-# Killed with this shell, whatever ends it; its namespace (and the veth pair) goes with it.
-setpriv --pdeathsig KILL -- unshare --net -- sleep infinity &
-holder_pid=$!
-poll namespace_moved || fail "the unit's network namespace did not appear"
+hold_namespace
+holder_pid=$holder
 
 ip link add "$unit_if" type veth peer name "$host_if"
 ip link set "$unit_if" netns "$holder_pid"
@@ -158,27 +119,10 @@ start_unit() {  # OPTIONS...
     poll unit_listens || fail "mervane-unit did not listen on $unit_ip:$udp_port/$tcp_port"
 }
 
-# Runs mervane-cli (bounded in time); sets out, err and status.
-run_cli() {  # ARGS...
-    status=0
-    timeout --kill-after=5 30 "$cli_bin" "$@" >"$work/out" 2>"$work/err" || status=$?
-    out=$(<"$work/out")
-    err=$(<"$work/err")
-}
-
-# Success: status 0 and nothing on stderr (which also catches sanitizer reports that go on).
-expect_ok() {  # WHAT
-    [[ $status == 0 && -z $err ]] || fail "$1: status $status, stderr: $err"
-}
-
 expect_comm_error() {  # WHAT
     [[ $status == 1 && $err == "$comm_error" && -z $out ]] ||
         fail "$1: expected status 1 and \"$comm_error\" alone on stderr;" \
             "got status $status, stdout: $out, stderr: $err"
-}
-
-expect_eq() {  # WHAT ACTUAL EXPECTED
-    [ "$2" = "$3" ] || fail "$1:"$'\n'"expected: $3"$'\n'"actual:   $2"
 }
 
 expect_line() {  # WHAT LINE (a whole line of out)
