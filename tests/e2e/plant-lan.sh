@@ -210,6 +210,9 @@ expect_objects() {  # WHAT OBJECTS...
 
 # --- broadcast: every unit of the subnet, none behind the router ---------------------------------
 
+# lan0 counts as an adapter once it is operational, a moment after its bridge port comes up.
+adapter_listed() { run_cli adapters && [[ $status == 0 ]]; }
+poll adapter_listed || true
 run_cli adapters
 expect_ok "adapters"
 expect_eq "adapters" "$out" "198.18.4.1 (lan0)"
