@@ -26,26 +26,36 @@ constexpr std::array<uint8_t, 4> kRequestF6{0x00, 0x00, 0x00, 0xF6};
 constexpr std::array<uint8_t, 2> kRequestLN{'L', 'N'};
 constexpr auto kSecondRequestDelay = std::chrono::milliseconds(10);
 constexpr size_t kProgressStep = 256;
-// Room for a thousand small replies at once, with the kernel's bookkeeping per datagram.
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
-constexpr int kSendRetryWaitMs = 20;
+// Room for a thousand small replies at once, with the kernel's bookkeeping per datagram. The
+// send side gets as much: a request to an address of the adapter's own subnet waits in the
+// kernel, charged to the socket, until the address is resolved or given up (about 3 s), and a
+// range of absent addresses would otherwise fill the buffer and hold every later request.
+constexpr int kBufferBytes = 4 * 1024 * 1024;
+constexpr int kFullBufferWaitMs = 20;  // between looks at a full buffer, so a stop is seen
 
-// One datagram; a full send buffer is waited out (briefly, and never past a stop) rather than
-// losing the request. Other errors (no route, a firewall) lose only this destination's request.
+// One datagram. A full send buffer, or a full neighbour table (ENOBUFS), is waited out for as long
+// as it lasts (a stop ends the wait): what fills them are requests to absent addresses of the
+// adapter's own subnet, which the kernel holds about 3 s while it tries to resolve them, and
+// giving up would lose the requests to the units behind them. Other errors (no route, a firewall)
+// lose only this destination's request.
 void sendRequest(int fd, uint32_t address, uint16_t port, std::span<const uint8_t> request,
                  StopFlag& stop) {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
     destination.sin_addr.s_addr = address;
-    for (int attempt = 0; attempt < 50 && !stop.requested(); ++attempt) {
+    while (!stop.requested()) {
         const ssize_t n =
             ::sendto(fd, request.data(), request.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
                      reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
         if (n >= 0) return;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS) return;
-        (void)pollFor(fd, POLLOUT, kSendRetryWaitMs);
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            (void)pollFor(fd, POLLOUT, kFullBufferWaitMs);
+        } else if (errno == ENOBUFS) {
+            (void)stop.sleepUntil(Clock::now() + std::chrono::milliseconds(kFullBufferWaitMs));
+        } else if (errno != EINTR) {
+            return;
+        }
     }
 }
 
@@ -64,11 +74,14 @@ UniqueFd openBoundSocket(uint32_t localAddress, bool broadcast, std::string& err
     }
     const int on = 1;
     if (broadcast) (void)::setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    // The forced size needs privileges; the plain one is capped by the system's maximum.
-    if (::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBufferBytes,
-                     sizeof kReceiveBufferBytes) != 0) {
-        (void)::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes,
-                           sizeof kReceiveBufferBytes);
+    // The forced sizes need privileges; the plain ones are capped by the system's maximum.
+    if (::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUFFORCE, &kBufferBytes, sizeof kBufferBytes) !=
+        0) {
+        (void)::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &kBufferBytes, sizeof kBufferBytes);
+    }
+    if (::setsockopt(fd.get(), SOL_SOCKET, SO_SNDBUFFORCE, &kBufferBytes, sizeof kBufferBytes) !=
+        0) {
+        (void)::setsockopt(fd.get(), SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
     }
     sockaddr_in local{};
     local.sin_family = AF_INET;
