@@ -10,6 +10,7 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "fleet/JobPool.h"
@@ -137,12 +138,18 @@ DiscoveryReport Discovery::run(const DiscoveryPlan& plan, DiscoveryObserver& obs
     const DestinationList destinations(plan.broadcasts, plan.ranges);
     std::atomic<bool> sending{true};
     std::atomic<Clock::rep> lastRequest{0};
-    std::thread sender([&] {
-        sendSearchRequests(fd, destinations, plan.identificationPort, state.flag,
-                           [&](size_t done) { serial.sent(done, destinations.size()); });
-        lastRequest.store(Clock::now().time_since_epoch().count());
-        sending.store(false);
-    });
+    std::thread sender;
+    try {
+        sender = std::thread([&] {
+            sendSearchRequests(fd, destinations, plan.identificationPort, state.flag,
+                               [&](size_t done) { serial.sent(done, destinations.size()); });
+            lastRequest.store(Clock::now().time_since_epoch().count());
+            sending.store(false);
+        });
+    } catch (const std::system_error&) {
+        report.failure = "cannot start the search's sending thread";
+        return report;
+    }
 
     ReplyCollector collector;
     std::array<uint8_t, kDatagramBuffer> buffer{};
