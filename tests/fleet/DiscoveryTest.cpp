@@ -184,8 +184,9 @@ TEST(DiscoveryTest, EachAddressGetsF6ThenLnTenMillisecondsLaterPacedFromAnEpheme
         EXPECT_EQ(heard[i][0].sourcePort, heard[i][1].sourcePort);
         EXPECT_GE(heard[i][1].at - heard[i][0].at, 10ms) << "address " << i;
     }
-    // Paced, not all at once: the 40th address's first request goes out 3 ms after the first's.
-    EXPECT_GE(heard.back()[0].at - heard.front()[0].at, 3ms);
+    // Paced, not all at once: the 40th address's first request is planned 3 ms after the first's
+    // (sent all at once they would be microseconds apart; the first may itself go out late).
+    EXPECT_GE(heard.back()[0].at - heard.front()[0].at, 2ms);
 }
 
 TEST(DiscoveryTest, StopEndsSendingAndProbingWithinASecond) {
