@@ -22,6 +22,18 @@ sim::UnitConfig unitConfig(int modelIndex, const char (&type)[3], sim::UnitFault
     return config;
 }
 
+sim::SimulatedUnit& SharedPortUnits::add(const std::string& address, sim::UnitConfig config) {
+    config.bindAddress = address;
+    config.udpPort = udpPort_;
+    config.tcpPort = tcpPort_;
+    units_.push_back(std::make_unique<sim::SimulatedUnit>(std::move(config)));
+    std::string error;
+    EXPECT_TRUE(units_.back()->start(&error)) << address << ": " << error;
+    udpPort_ = units_.back()->udpPort();
+    tcpPort_ = units_.back()->tcpPort();
+    return *units_.back();
+}
+
 void aimLinkAt(DeviceLink& link, const sim::SimulatedUnit& unit, int sessionTimeoutMs) {
     link.setIdentificationPort(unit.udpPort());
     link.setSessionTimeoutMs(sessionTimeoutMs);

@@ -21,6 +21,22 @@ sim::UnitConfig unitConfig(int modelIndex, const char (&type)[3], sim::UnitFault
 // unit costs milliseconds, not tens of seconds.
 void aimLinkAt(DeviceLink& link, const sim::SimulatedUnit& unit, int sessionTimeoutMs = 200);
 
+// Simulated units on loopback addresses of the test's choosing, all on one UDP and one TCP port
+// (the first unit's ephemeral ones), as the units of a plant are. A unit that cannot start fails
+// the test.
+class SharedPortUnits {
+  public:
+    sim::SimulatedUnit& add(const std::string& address, sim::UnitConfig config);
+    sim::SimulatedUnit& operator[](size_t i) { return *units_[i]; }
+    uint16_t udpPort() const { return udpPort_; }
+    uint16_t tcpPort() const { return tcpPort_; }
+
+  private:
+    uint16_t udpPort_ = 0;
+    uint16_t tcpPort_ = 0;
+    std::vector<std::unique_ptr<sim::SimulatedUnit>> units_;
+};
+
 // The names of what the unit received over one channel, in order ("F6", "LN", "UU", "OJ", ...).
 std::vector<std::string> udpCommands(const sim::SimulatedUnit& unit);
 std::vector<std::string> tcpCommands(const sim::SimulatedUnit& unit);

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "sim/SimulatedUnit.h"
+#include "tests/LoopbackUnit.h"
 #include "tests/net/FakeAdapterSource.h"
 #include "tools/cli/CliProgram.h"
 
@@ -29,27 +29,17 @@ class Plant {
   public:
     void add(int host, int model, const char (&type)[3], sim::UnitFaults faults = {},
              const std::string& address = {}) {
-        sim::UnitConfig config;
-        config.bindAddress = address.empty() ? "127.0.95." + std::to_string(host) : address;
-        config.modelIndex = model;
-        config.typeCode = {type[0], type[1]};
+        sim::UnitConfig config = testing::unitConfig(model, type, std::move(faults));
         config.unitId = host % 16;
-        config.udpPort = udpPort_;
-        config.tcpPort = tcpPort_;
-        config.faults = std::move(faults);
-        units_.push_back(std::make_unique<sim::SimulatedUnit>(config));
-        std::string error;
-        ASSERT_TRUE(units_.back()->start(&error)) << error;
-        udpPort_ = units_.back()->udpPort();
-        tcpPort_ = units_.back()->tcpPort();
+        units_.add(address.empty() ? "127.0.95." + std::to_string(host) : address, config);
     }
 
     CliRun run(Args args, AdapterSource* machine = nullptr) const {
-        args.insert(args.begin(), {"-T", "300", "--port", std::to_string(tcpPort_)});
+        args.insert(args.begin(), {"-T", "300", "--port", std::to_string(units_.tcpPort())});
         std::istringstream in;
         std::ostringstream out;
         std::ostringstream err;
-        const uint16_t port = udpPort_;
+        const uint16_t port = units_.udpPort();
         const int status =
             runCli(args, in, out, err, false, {}, machine,
                    [port](fleet::DiscoveryPlan& plan) { plan.identificationPort = port; });
@@ -57,9 +47,7 @@ class Plant {
     }
 
   private:
-    uint16_t udpPort_ = 0;
-    uint16_t tcpPort_ = 0;
-    std::vector<std::unique_ptr<sim::SimulatedUnit>> units_;
+    testing::SharedPortUnits units_;
 };
 
 TEST(DiscoverCommandTest, RowsAndJsonAreSortedByAddressAndAFailedProbeFailsTheRun) {

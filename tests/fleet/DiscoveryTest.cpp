@@ -14,6 +14,7 @@
 
 #include "link/UniqueFd.h"
 #include "sim/SimulatedUnit.h"
+#include "tests/LoopbackUnit.h"
 #include "tests/OpenDescriptors.h"
 
 namespace mervane::fleet {
@@ -31,35 +32,21 @@ std::string dotted(uint32_t hostOrder) {
     return text;
 }
 
-// Units on addresses of the block, sharing one UDP and one TCP port as a plant's units do.
-class Units {
+// Units on addresses of the block, sharing their ports as a plant's units do.
+class Units : public testing::SharedPortUnits {
   public:
     void add(uint32_t host, sim::UnitConfig config) {
-        config.bindAddress = dotted(kBlock | host);
-        config.udpPort = udpPort_;
-        config.tcpPort = tcpPort_;
-        auto unit = std::make_unique<sim::SimulatedUnit>(config);
-        std::string error;
-        ASSERT_TRUE(unit->start(&error)) << error;
-        udpPort_ = unit->udpPort();
-        tcpPort_ = unit->tcpPort();
-        units_.push_back(std::move(unit));
+        SharedPortUnits::add(dotted(kBlock | host), std::move(config));
     }
-    sim::SimulatedUnit& operator[](size_t i) { return *units_[i]; }
 
     DiscoveryPlan plan(uint32_t lastHost) const {
         DiscoveryPlan plan;
         plan.ranges = {{kBlock, kBlock | lastHost}};
-        plan.identificationPort = udpPort_;
-        plan.tcpPort = tcpPort_;
+        plan.identificationPort = udpPort();
+        plan.tcpPort = tcpPort();
         plan.replyWindowMs = 300;
         return plan;
     }
-
-  private:
-    uint16_t udpPort_ = 0;
-    uint16_t tcpPort_ = 0;
-    std::vector<std::unique_ptr<sim::SimulatedUnit>> units_;
 };
 
 sim::UnitConfig config(int model, const char (&type)[3], int unitId, bool active = false,

@@ -1,20 +1,17 @@
 #include "tools/cli/DiscoveryListing.h"
 
-#include <arpa/inet.h>
-
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "link/SettingsSequences.h"
+#include "net/Adapters.h"
 
 namespace mervane::cli {
 
 namespace {
 
 std::string addressText(const fleet::DiscoveredUnit& unit) {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &unit.source.sin_addr, text, sizeof text);
-    return text;
+    return dottedAddress(unit.source.sin_addr.s_addr);
 }
 
 // Two characters as they came; a byte that is not printable ASCII shows as '?' for people.
