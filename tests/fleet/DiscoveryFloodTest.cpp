@@ -15,6 +15,7 @@
 #include "fleet/Discovery.h"
 #include "link/UniqueFd.h"
 #include "sim/SimulatedUnit.h"
+#include "sim/UnitSockets.h"
 
 namespace mervane::fleet {
 namespace {
@@ -26,13 +27,8 @@ constexpr uint32_t kSources = 127U << 24 | 97U << 8;  // 127.0.97.0/24: the floo
 constexpr int kFloodSources = 120;
 
 UniqueFd boundSocket(uint32_t hostOrder, uint16_t port) {
-    UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    local.sin_addr.s_addr = htonl(hostOrder);
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return {};
-    return fd;
+    std::string error;
+    return sim::openUdpSocket(in_addr{htonl(hostOrder)}, port, error);
 }
 
 // Listens where a unit would; each request it hears sets off a burst of datagrams of every size

@@ -14,6 +14,7 @@
 
 #include "link/UniqueFd.h"
 #include "sim/SimulatedUnit.h"
+#include "sim/UnitSockets.h"
 #include "tests/LoopbackUnit.h"
 #include "tests/OpenDescriptors.h"
 
@@ -26,10 +27,7 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kBlock = 127U << 24 | 98U << 8;  // 127.0.98.0/24, this file's own
 
 std::string dotted(uint32_t hostOrder) {
-    in_addr a{htonl(hostOrder)};
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, text, sizeof text);
-    return text;
+    return sim::dottedAddress(in_addr{htonl(hostOrder)});
 }
 
 // Units on addresses of the block, sharing their ports as a plant's units do.
@@ -116,17 +114,12 @@ TEST(DiscoveryTest, EachAddressGetsF6ThenLnTenMillisecondsLaterPacedFromAnEpheme
     std::vector<UniqueFd> listeners;
     uint16_t port = 0;
     for (uint32_t host = 1; host <= kListeners; ++host) {
-        UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(port);
-        local.sin_addr.s_addr = htonl(kBlock | (100 + host));
-        ASSERT_EQ(::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+        std::string error;
+        UniqueFd fd = sim::openUdpSocket(in_addr{htonl(kBlock | (100 + host))}, port, error);
+        ASSERT_TRUE(fd.valid()) << error;
         const int on = 1;  // stamped as they arrive
         ::setsockopt(fd.get(), SOL_SOCKET, SO_TIMESTAMP, &on, sizeof on);
-        socklen_t length = sizeof local;
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &length);
-        port = ntohs(local.sin_port);
+        port = sim::localPort(fd.get());
         listeners.push_back(std::move(fd));
     }
     std::this_thread::sleep_for(200ms);  // the kernel turns receive stamps on a moment later
