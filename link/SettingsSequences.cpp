@@ -52,29 +52,32 @@ const char* activeStatusText(int32_t active) {
     return active != 0 ? "Active" : "Non-active";
 }
 
-int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window) {
+int readSettingsSteps(DeviceLink& link, OperatorWindow& window, AutoOnOffSettings& into) {
     UnitCommands& commands = link.commands();
-    AutoOnOffSettings& settings = link.settings();
-    if (modelRow(link.identity()).commandFamily == CommandFamily::kLetter) {
-        if (resolveOneShotConflict(link, window) != kStatusOk) return kStatusFailure;
-    }
-    if (commands.getAutoActive(settings.active) != kStatusOk) {
+    if (commands.getAutoActive(into.active) != kStatusOk) {
         return failWithError(window, kActiveReadErrorFormat);
     }
-    if (commands.getEnableMask(settings.enableMask) != kStatusOk) {
+    if (commands.getEnableMask(into.enableMask) != kStatusOk) {
         return failWithError(window, "設定取得通信エラー: 2-%d");
     }
     if (hasPerOutputTimes(link.identity())) {
         for (int c = 0; c < outputCount(link.identity()); ++c) {
             const auto i = static_cast<size_t>(c);
-            if (commands.getChannelTimes(c, settings.onTime[i], settings.offTime[i]) != kStatusOk) {
+            if (commands.getChannelTimes(c, into.onTime[i], into.offTime[i]) != kStatusOk) {
                 return failWithError(window, "設定取得通信エラー: 3-%d");
             }
         }
-    } else if (commands.getCommonInterval(settings.intervalIndex) != kStatusOk) {
+    } else if (commands.getCommonInterval(into.intervalIndex) != kStatusOk) {
         return failWithError(window, "設定取得通信エラー: 4-%d");
     }
     return kStatusOk;
+}
+
+int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window) {
+    if (modelRow(link.identity()).commandFamily == CommandFamily::kLetter) {
+        if (resolveOneShotConflict(link, window) != kStatusOk) return kStatusFailure;
+    }
+    return readSettingsSteps(link, window, link.settings());
 }
 
 int writeTimesOrInterval(DeviceLink& link) {

@@ -20,6 +20,11 @@ namespace mervane {
 // clear them, and No ends the read with failure and no further message.
 int readAutoOnOffSettings(DeviceLink& link, OperatorWindow& window);
 
+// The read sequence's numbered steps alone, without the one-shot check, into `into` (the link's
+// copy is left alone): the active flag, the enable mask, then the times or the interval. Shows
+// the same messages as the read. Used to read back what was just written.
+int readSettingsSteps(DeviceLink& link, OperatorWindow& window, AutoOnOffSettings& into);
+
 // Writes the per-output times (generation 4) or the common interval (otherwise). Shows nothing.
 int writeTimesOrInterval(DeviceLink& link);
 

@@ -2,8 +2,8 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 
+#include "fleet/Profile.h"
 #include "link/SettingsSequences.h"
 #include "tools/cli/UnitFacts.h"
 
@@ -63,27 +63,7 @@ std::string settingsText(const AutoOnOffSettings& settings, const DeviceIdentity
 }
 
 std::string settingsJson(const AutoOnOffSettings& settings, const DeviceIdentity& unit) {
-    const int outputs = outputCount(unit);
-    nlohmann::json object = {
-        {"unitId", unit.unitId},
-        {"model", std::string(modelDisplayName(unit))},
-        {"generation", static_cast<int>(unit.generation)},
-        {"outputs", outputs},
-        {"active", settings.active != 0},
-        {"enableMask", settings.enableMask},
-    };
-    if (hasPerOutputTimes(unit)) {
-        const auto n = static_cast<std::ptrdiff_t>(outputs);
-        object["onTime"] =
-            std::vector<int32_t>(settings.onTime.begin(), settings.onTime.begin() + n);
-        object["offTime"] =
-            std::vector<int32_t>(settings.offTime.begin(), settings.offTime.begin() + n);
-    } else {
-        object["intervalIndex"] = settings.intervalIndex;
-        const auto ms = intervalMs(settings.intervalIndex);
-        object["intervalMs"] = ms ? nlohmann::json(*ms) : nlohmann::json(nullptr);
-    }
-    return object.dump() + '\n';
+    return fleet::profileJson(settings, unit);
 }
 
 }  // namespace mervane::cli
