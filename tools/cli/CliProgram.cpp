@@ -3,17 +3,16 @@
 #include <ostream>
 #include <variant>
 
-#include "link/ConnectionProcedure.h"
-#include "link/SettingsSequences.h"
-#include "link/Status.h"
 #include "net/Adapters.h"
 #include "net/LinuxAdapterSource.h"
 #include "tools/cli/AdapterReport.h"
+#include "tools/cli/CommandInputs.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ConsoleWindow.h"
 #include "tools/cli/DiscoverCommand.h"
 #include "tools/cli/ExitStatus.h"
-#include "tools/cli/SettingsReport.h"
+#include "tools/cli/FleetCommand.h"
+#include "tools/cli/UnitCommand.h"
 
 namespace mervane::cli {
 
@@ -36,46 +35,13 @@ int listAdapters(const CliRequest& request, AdapterSource* source, std::ostream&
     return kExitOk;
 }
 
-void printSettings(const CliRequest& request, const DeviceLink& link, std::ostream& out) {
-    out << (request.json ? settingsJson(link.settings(), link.identity())
-                         : settingsText(link.settings(), link.identity()))
-        << std::flush;
-}
-
-// The command proper, on a connected link whose settings have just been read.
-int runCommand(const CliRequest& request, DeviceLink& link, ConsoleWindow& window,
-               std::ostream& out) {
-    switch (request.command) {
-        case CliCommand::kRead:
-            printSettings(request, link, out);
-            return kExitOk;
-        case CliCommand::kApply:
-            if (onApplySettings(link, window) != kStatusOk) {
-                return window.changesRefused() ? kExitUsage : kExitFailed;
-            }
-            printSettings(request, link, out);
-            return kExitOk;
-        case CliCommand::kStart:
-        case CliCommand::kStop:
-            // Without --json the window prints the new status text.
-            if (switchAutoOnOff(link, window, request.command == CliCommand::kStart) != kStatusOk) {
-                return kExitFailed;
-            }
-            if (request.json) printSettings(request, link, out);
-            return kExitOk;
-        case CliCommand::kAdapters:
-        case CliCommand::kDiscover:
-            break;  // neither talks to one connected unit; run before any link is made
-    }
-    return kExitFailed;
-}
-
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, bool inputIsTerminal,
            const std::function<void(DeviceLink&)>& prepareLink, AdapterSource* adapterSource,
-           const std::function<void(fleet::DiscoveryPlan&)>& preparePlan) {
+           const std::function<void(fleet::DiscoveryPlan&)>& preparePlan,
+           Interruption* interruption) {
     auto parsed = parseCommandLine(args);
     if (const auto* exit = std::get_if<CliExit>(&parsed)) {
         out << exit->out << std::flush;
@@ -93,23 +59,39 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return runDiscover(request, environment, out, err);
     }
 
+    auto inputs = readCommandInputs(request, in);
+    if (const auto* exit = std::get_if<CliExit>(&inputs)) {
+        err << exit->err << std::flush;
+        return exit->status;
+    }
+    const CommandInputs& unitInputs = std::get<CommandInputs>(inputs);
+    const fleet::Profile* profile = unitInputs.profile ? &*unitInputs.profile : nullptr;
+    if (unitInputs.severalHosts) {
+        // Units being written to are finished on Ctrl+C, the others reported as not started.
+        if (interruption != nullptr) interruption->setEndsAtOnceWhenIdle(false);
+        const FleetSetup setup{request, unitInputs.hosts, profile, interruption, prepareLink};
+        return runFleet(setup, out, err);
+    }
+
     DeviceLink link;
     link.setLocalBindAddress(request.localBindAddress);
     if (prepareLink) prepareLink(link);
 
-    ConsoleWindow window(request.host, request.port, in, err);
+    const std::string& host = unitInputs.hosts.front();
+    ConsoleWindow window(host, request.port, in, err);
     window.setAnswerPolicy(answerPolicy(request, inputIsTerminal));
-    window.setChanges(request.changes);
+    if (profile == nullptr) window.setChanges(request.changes);
     window.setStatusStream(request.json ? nullptr : &out);
 
-    ConnectionProcedure procedure(link, window);
-    procedure.setTimeoutMs(request.identTimeoutMs);
-    // Leaves no session open when it fails; the operator has been told why.
-    if (procedure.connectUnit(window) != kStatusOk) return kExitFailed;
-
-    const int status = runCommand(request, link, window, out);
-    link.closeSession();
-    return status;
+    const UnitOutcome outcome =
+        runUnitCommand(UnitJob{request, profile, interruption}, link, window, out, true);
+    if (interruption != nullptr && interruption->requested()) {
+        // Only a unit being written to outlives a Ctrl+C; its writing was finished.
+        window.showDiagnostic(outcome.notStarted ? "interrupted; nothing was written"
+                                                 : "interrupted after the writing was finished");
+        return kExitFailed;
+    }
+    return outcome.status;
 }
 
 }  // namespace mervane::cli

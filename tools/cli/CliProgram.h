@@ -8,6 +8,7 @@
 #include "fleet/Discovery.h"
 #include "link/DeviceLink.h"
 #include "net/AdapterSource.h"
+#include "tools/cli/Interruption.h"
 
 namespace mervane::cli {
 
@@ -27,10 +28,15 @@ namespace mervane::cli {
 // `prepareLink` is called on the fresh link before anything is sent, and `preparePlan` on a
 // search's plan, for tests that aim them at simulated units; the program itself leaves both as
 // they come. Without `adapterSource` the machine's own adapters are used (LinuxAdapterSource).
+//
+// Several hosts (more than one HOST, or --hosts) are worked on together (tools/cli/FleetCommand.h).
+// `interruption`, when given, is what Ctrl+C requests (tools/cli/Interruption.h): a unit being
+// written to is finished, the others are left alone, and the exit status is 1.
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, bool inputIsTerminal,
            const std::function<void(DeviceLink&)>& prepareLink = {},
            AdapterSource* adapterSource = nullptr,
-           const std::function<void(fleet::DiscoveryPlan&)>& preparePlan = {});
+           const std::function<void(fleet::DiscoveryPlan&)>& preparePlan = {},
+           Interruption* interruption = nullptr);
 
 }  // namespace mervane::cli

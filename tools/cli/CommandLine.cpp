@@ -130,7 +130,10 @@ struct RawOptions {
     std::string bind;
     std::string timeout;
     std::string port;
-    std::string host;
+    std::vector<std::string> hosts;
+    std::string hostsFile;
+    bool hostsFileGiven = false;
+    std::string profile;
     std::string mask;
     std::vector<std::string> times;
     std::string interval;
@@ -138,11 +141,25 @@ struct RawOptions {
 };
 
 std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest request) {
-    if (raw.host.empty() && takesHost(request.command)) {
+    if (raw.hosts.empty() && !raw.hostsFileGiven && takesHost(request.command)) {
         return usageError(std::string(kCommands[static_cast<size_t>(request.command)].name) +
                           ": HOST is missing (the unit's IPv4 address or host name)");
     }
-    request.host = raw.host;
+    for (const std::string& host : raw.hosts) {
+        if (host.empty()) return usageError("an empty HOST; give the unit's address or name");
+    }
+    request.hosts = raw.hosts;
+    if (!raw.hosts.empty()) request.host = raw.hosts.front();
+    if (raw.hostsFileGiven) {
+        if (!takesHost(request.command)) {
+            return usageError(
+                "--hosts: " + std::string(kCommands[static_cast<size_t>(request.command)].name) +
+                " does not work on given hosts");
+        }
+        if (raw.hostsFile.empty()) return usageError("--hosts: a file name or - is needed");
+        request.hostsFile = raw.hostsFile;
+    }
+    if (!raw.profile.empty()) request.profilePath = raw.profile;
     if (!raw.bind.empty()) {
         in_addr address{};
         if (inet_pton(AF_INET, raw.bind.c_str(), &address) != 1) {
@@ -231,6 +248,11 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
                  "Print the settings as one JSON object, the adapters as one JSON array");
     app.add_flag("--yes", request.assumeYes,
                  "Answer Yes when asked whether to clear one-shot output settings");
+    app.add_option("--hosts", raw.hostsFile,
+                   "More hosts, one per line (# comments), from FILE or - (standard input)")
+        ->type_name("FILE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->each([&raw](const std::string&) { raw.hostsFileGiven = true; });
     app.add_option("--jobs", raw.jobs, "Units worked on at a time, 1..256 (default 16)")
         ->type_name("N")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -239,7 +261,10 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     for (size_t i = 0; i < kCommands.size(); ++i) {
         CLI::App* command = app.add_subcommand(kCommands[i].name, kCommands[i].description);
         if (takesHost(kCommands[i].command)) {
-            command->add_option("HOST", raw.host, "The unit's IPv4 address or host name")
+            command
+                ->add_option("HOST", raw.hosts,
+                             "The units' IPv4 addresses or host names; several are worked on "
+                             "--jobs at a time")
                 ->type_name("");
         }
         commands[i] = command;
@@ -256,6 +281,13 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
         ->add_option("--interval", raw.interval,
                      "The common interval in ms, e.g. 500 (units other than generation 4)")
         ->type_name("MS");
+    apply
+        ->add_option("--profile", raw.profile,
+                     "Write the settings of a profile (the JSON that --json read prints); "
+                     "--mask, --times and --interval override its fields")
+        ->type_name("FILE");
+    apply->add_flag("--verify", request.verify,
+                    "Read the settings back after writing and compare every field written");
     CLI::App* discover = commands[static_cast<size_t>(CliCommand::kDiscover)];
     discover
         ->add_option("TARGET", request.targets,

@@ -30,9 +30,15 @@ struct SettingsChanges {
 
 struct CliRequest {
     CliCommand command = CliCommand::kRead;
-    std::string host;               // empty for kAdapters and kDiscover only
-    uint32_t localBindAddress = 0;  // network byte order; 0: any
-    int32_t identTimeoutMs = 2000;  // 1..19999
+    std::string host;                // the first of `hosts`; empty for kAdapters and kDiscover
+    std::vector<std::string> hosts;  // the HOST arguments as typed, in order
+    // --hosts FILE: more hosts, one per line ("-": standard input); read before any unit is
+    // contacted. Given at all, the command works on several hosts.
+    std::optional<std::string> hostsFile;
+    std::optional<std::string> profilePath;  // apply --profile FILE
+    bool verify = false;                     // apply --verify
+    uint32_t localBindAddress = 0;           // network byte order; 0: any
+    int32_t identTimeoutMs = 2000;           // 1..19999
     uint16_t port = kDefaultTcpPort;
     bool json = false;
     bool assumeYes = false;

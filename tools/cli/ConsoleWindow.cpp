@@ -1,5 +1,6 @@
 #include "tools/cli/ConsoleWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <istream>
 #include <ostream>
@@ -27,22 +28,47 @@ bool isYes(std::string answer) {
 ConsoleWindow::ConsoleWindow(std::string host, uint16_t port, std::istream& in, std::ostream& err)
     : host_(std::move(host)), port_(port), in_(in), err_(err) {}
 
+void ConsoleWindow::writeLines(const std::string& text) {
+    size_t begin = 0;
+    while (begin <= text.size()) {
+        const size_t end = std::min(text.find('\n', begin), text.size());
+        err_ << prefix_ << text.substr(begin, end - begin) << '\n';
+        begin = end + 1;
+    }
+    err_ << std::flush;
+}
+
 void ConsoleWindow::showMessage(const std::string& text) {
-    err_ << text << '\n' << std::flush;
+    writeLines(text);
+    lastMessage_ = text;
+}
+
+void ConsoleWindow::showDiagnostic(const std::string& text) {
+    writeLines("mervane-cli: " + text);
+    lastMessage_ = text;
 }
 
 bool ConsoleWindow::askYesNo(const std::string& text) {
-    err_ << text << '\n';
+    const bool yes = askOperator(text);
+    return yes && (!yesGate_ || yesGate_());
+}
+
+bool ConsoleWindow::askOperator(const std::string& text) {
     switch (policy_) {
         case AnswerPolicy::kYes:
-            err_ << "mervane-cli: answered Yes (--yes)\n" << std::flush;
+            writeLines(text);
+            writeLines("mervane-cli: answered Yes (--yes)");
             return true;
         case AnswerPolicy::kNo:
-            err_ << "mervane-cli: answered No (standard input is not a terminal; --yes answers "
-                    "Yes)\n"
-                 << std::flush;
+            writeLines(text);
+            writeLines(
+                "mervane-cli: answered No (standard input is not a terminal; --yes answers Yes)");
+            return false;
+        case AnswerPolicy::kNoUnasked:
+            showDiagnostic(kOneShotLeftMessage);
             return false;
         case AnswerPolicy::kAskOnTerminal:
+            err_ << text << '\n';
             break;
     }
     err_ << "[y/N] " << std::flush;
@@ -59,7 +85,7 @@ void ConsoleWindow::setStatusText(const std::string& text) {
 }
 
 int ConsoleWindow::refuse(const std::string& why) {
-    err_ << "mervane-cli: " << why << '\n' << std::flush;
+    showDiagnostic(why);
     changesRefused_ = true;
     return kStatusFailure;
 }
@@ -108,9 +134,10 @@ int ConsoleWindow::gatherAutoOnOffSettings(AutoOnOffSettings& settings,
             const auto i = static_cast<size_t>(c);
             if (isOnOffTime(result.onTime[i]) && isOnOffTime(result.offTime[i])) continue;
             showMessage(kTimeRangeMessage);
-            err_ << "mervane-cli: DO" << c + 1 << " holds ON " << result.onTime[i] << ", OFF "
-                 << result.offTime[i] << "; give it times with --times " << c + 1 << ":ON:OFF\n"
-                 << std::flush;
+            showDiagnostic("DO" + std::to_string(c + 1) + " holds ON " +
+                           std::to_string(result.onTime[i]) + ", OFF " +
+                           std::to_string(result.offTime[i]) + "; give it times with --times " +
+                           std::to_string(c + 1) + ":ON:OFF");
             changesRefused_ = true;
             return kStatusFailure;
         }

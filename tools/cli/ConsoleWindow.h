@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <utility>
@@ -15,7 +16,13 @@ enum class AnswerPolicy {
     kYes,            // --yes
     kNo,             // no --yes, and nobody at a terminal to ask
     kAskOnTerminal,  // the question goes to the error stream, a y/N line comes from the input
+    kNoUnasked,      // several units: nobody is asked, the answer is No and the unit fails
 };
+
+// The error of a unit whose one-shot question was answered No without asking.
+inline constexpr const char* kOneShotLeftMessage =
+    "one-shot output settings were found and left as they are; nothing was written (--yes "
+    "clears them)";
 
 // The operator window of the command line. Operator messages go to the error stream as they
 // stand, one per line; status texts ("Active", "Non-active") to the status stream when one is
@@ -31,6 +38,18 @@ class ConsoleWindow final : public OperatorWindow {
     void setChanges(SettingsChanges changes) { changes_ = std::move(changes); }
     // nullptr: status texts are dropped (the --json output stays a single object).
     void setStatusStream(std::ostream* status) { status_ = status; }
+
+    // Asked before a Yes is given: clearing one-shot settings writes to the unit, which an
+    // interruption may forbid. False turns the answer into No, silently.
+    void setYesGate(std::function<bool()> gate) { yesGate_ = std::move(gate); }
+
+    // Put before every line on the error stream ("HOST: "), so that the lines of units worked on
+    // together can be told apart.
+    void setLinePrefix(std::string prefix) { prefix_ = std::move(prefix); }
+    // The last operator message or diagnostic shown, as shown but without prefixes: what failed.
+    const std::string& lastMessage() const { return lastMessage_; }
+    // Shows a diagnostic of the command line ("mervane-cli: " + text).
+    void showDiagnostic(const std::string& text);
 
     // True once a gather refused the requested changes: the command line, not the unit, was wrong.
     bool changesRefused() const { return changesRefused_; }
@@ -50,6 +69,8 @@ class ConsoleWindow final : public OperatorWindow {
 
   private:
     int refuse(const std::string& why);
+    bool askOperator(const std::string& text);
+    void writeLines(const std::string& text);
 
     std::string host_;
     uint16_t port_;
@@ -59,6 +80,9 @@ class ConsoleWindow final : public OperatorWindow {
     AnswerPolicy policy_ = AnswerPolicy::kNo;
     SettingsChanges changes_;
     bool changesRefused_ = false;
+    std::string prefix_;
+    std::string lastMessage_;
+    std::function<bool()> yesGate_;
 };
 
 }  // namespace mervane::cli

@@ -1,0 +1,134 @@
+#include "tools/cli/FleetCommand.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+
+#include "fleet/JobPool.h"
+#include "tools/cli/ConsoleWindow.h"
+#include "tools/cli/ExitStatus.h"
+#include "tools/cli/UnitCommand.h"
+
+namespace mervane::cli {
+
+namespace {
+
+constexpr const char* kNotStarted = "not started";
+
+struct UnitReport {
+    bool done = false;
+    bool succeeded = false;
+    bool notStarted = false;
+    std::string out;          // the unit's text block body, without the host line
+    std::string err;          // its prefixed operator messages
+    std::string error;        // what failed, for the result
+    nlohmann::json settings;  // --json: the object a single unit prints
+};
+
+UnitReport runOneUnit(const FleetSetup& setup, const std::string& host) {
+    UnitReport report;
+    const CliRequest& request = setup.request;
+    if (setup.interruption != nullptr && setup.interruption->requested()) {
+        report.notStarted = true;
+        return report;
+    }
+    DeviceLink link;
+    link.setLocalBindAddress(request.localBindAddress);
+    if (setup.prepareLink) setup.prepareLink(link);
+
+    std::istringstream noInput;
+    std::ostringstream out;
+    std::ostringstream err;
+    ConsoleWindow window(host, request.port, noInput, err);
+    window.setLinePrefix(host + ": ");
+    window.setAnswerPolicy(request.assumeYes ? AnswerPolicy::kYes : AnswerPolicy::kNoUnasked);
+    if (setup.profile == nullptr) window.setChanges(request.changes);
+    window.setStatusStream(request.json ? nullptr : &out);
+
+    const UnitJob job{request, setup.profile, setup.interruption};
+    const UnitOutcome outcome = runUnitCommand(job, link, window, out, !request.json);
+    report.succeeded = outcome.status == kExitOk;
+    report.notStarted = outcome.notStarted;
+    if (report.notStarted) return report;  // its messages only tell of the stop
+    report.out = out.str();
+    report.err = err.str();
+    report.error = window.lastMessage();
+    if (report.succeeded && request.json) {
+        report.settings = fleet::profileObject(link.settings(), link.identity());
+        if (outcome.verified) report.settings["verified"] = true;
+    }
+    return report;
+}
+
+void printTextBlock(const std::string& host, const UnitReport& report, bool first,
+                    std::ostream& out) {
+    if (!first) out << '\n';
+    out << "Host      " << host << '\n';
+    if (report.succeeded) {
+        out << report.out;
+    } else {
+        out << "Error     " << (report.notStarted ? kNotStarted : report.error) << '\n';
+    }
+    out << std::flush;
+}
+
+nlohmann::json jsonElement(const std::string& host, const UnitReport& report) {
+    nlohmann::json element = report.succeeded ? report.settings : nlohmann::json::object();
+    element["host"] = host;
+    if (!report.succeeded) element["error"] = report.notStarted ? kNotStarted : report.error;
+    return element;
+}
+
+}  // namespace
+
+int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
+    const std::vector<std::string>& hosts = setup.hosts;
+    std::vector<UnitReport> reports(hosts.size());
+    std::mutex mutex;
+    std::condition_variable finished;
+
+    int status = kExitOk;
+    size_t notStarted = 0;
+    nlohmann::json array = nlohmann::json::array();
+    {
+        fleet::JobPool pool(std::min(setup.request.jobs, static_cast<int>(hosts.size())));
+        for (size_t i = 0; i < hosts.size(); ++i) {
+            pool.submit([&setup, &hosts, &reports, &mutex, &finished, i] {
+                UnitReport report = runOneUnit(setup, hosts[i]);
+                {
+                    std::lock_guard lock(mutex);
+                    reports[i] = std::move(report);
+                    reports[i].done = true;
+                }
+                finished.notify_all();
+            });
+        }
+        // Printed in the order given, each as soon as it and those before it are done.
+        for (size_t i = 0; i < hosts.size(); ++i) {
+            std::unique_lock lock(mutex);
+            finished.wait(lock, [&] { return reports[i].done; });
+            const UnitReport& report = reports[i];
+            lock.unlock();
+            err << report.err << std::flush;
+            if (setup.request.json) {
+                array.push_back(jsonElement(hosts[i], report));
+            } else {
+                printTextBlock(hosts[i], report, i == 0, out);
+            }
+            if (!report.succeeded) status = kExitFailed;
+            if (report.notStarted) ++notStarted;
+        }
+    }
+    if (setup.request.json) out << array.dump() << '\n' << std::flush;
+    if (notStarted > 0) {
+        err << "mervane-cli: interrupted: " << notStarted << " of " << hosts.size()
+            << " units not started\n"
+            << std::flush;
+    }
+    return status;
+}
+
+}  // namespace mervane::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "fleet/Profile.h"
+#include "link/DeviceLink.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/Interruption.h"
+
+namespace mervane::cli {
+
+struct FleetSetup {
+    const CliRequest& request;
+    const std::vector<std::string>& hosts;  // each once, in the order given
+    const fleet::Profile* profile = nullptr;
+    Interruption* interruption = nullptr;
+    const std::function<void(DeviceLink&)>& prepareLink;
+};
+
+// The command on several units, --jobs at a time, each with a link, an identification and a
+// session of its own. Results come in the order of the hosts: a text block per unit headed
+// "Host      ADDRESS", blocks separated by a blank line, or one JSON array whose elements are the
+// object a single unit prints plus "host", or "host" and "error" for a unit that failed. Each
+// unit's operator messages go to `err`, every line prefixed "HOST: ", before its result. The
+// one-shot question is never asked: --yes answers Yes, otherwise the unit fails. After an
+// interruption units not yet written to are reported "not started". Returns 0 when every unit
+// succeeded, 1 otherwise. Runs the units on threads of its own and returns when all have ended.
+int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err);
+
+}  // namespace mervane::cli

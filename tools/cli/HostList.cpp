@@ -1,0 +1,78 @@
+#include "tools/cli/HostList.h"
+
+#include <fstream>
+#include <istream>
+#include <unordered_set>
+
+namespace mervane::cli {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::variant<std::vector<std::string>, std::string> readBounded(std::istream& stream,
+                                                                const std::string& name) {
+    std::string text(kMaxHostFileBytes + 1, '\0');
+    stream.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (stream.bad()) return "--hosts " + name + ": cannot be read";
+    text.resize(static_cast<size_t>(stream.gcount()));
+    if (text.size() > kMaxHostFileBytes) {
+        return "--hosts " + name + ": larger than 1 MiB; a host list has one host per line";
+    }
+    return parseHostList(text, name);
+}
+
+}  // namespace
+
+std::variant<std::vector<std::string>, std::string> parseHostList(std::string_view text,
+                                                                  const std::string& name) {
+    std::vector<std::string> hosts;
+    size_t lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        line = line.substr(0, line.find('#'));
+        while (!line.empty() && isBlank(line.front()))
+            line.remove_prefix(1);
+        while (!line.empty() && isBlank(line.back()))
+            line.remove_suffix(1);
+        if (line.empty()) continue;
+        const std::string where = "--hosts " + name + ":" + std::to_string(lineNumber) + ": ";
+        for (const char c : line) {
+            if (isBlank(c)) {
+                return where + "\"" + std::string(line) + "\": one host per line";
+            }
+        }
+        if (hosts.size() == kMaxHosts) {
+            return where + "more than " + std::to_string(kMaxHosts) + " hosts";
+        }
+        hosts.emplace_back(line);
+    }
+    return hosts;
+}
+
+std::variant<std::vector<std::string>, std::string> readHostList(const std::string& path,
+                                                                 std::istream& in) {
+    if (path == "-") return readBounded(in, "-");
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "--hosts " + path + ": cannot be opened";
+    return readBounded(file, path);
+}
+
+std::vector<std::string> uniqueHosts(const std::vector<std::string>& first,
+                                     const std::vector<std::string>& more) {
+    std::vector<std::string> hosts;
+    std::unordered_set<std::string> seen;
+    for (const auto* list : {&first, &more}) {
+        for (const std::string& host : *list) {
+            if (seen.insert(host).second) hosts.push_back(host);
+        }
+    }
+    return hosts;
+}
+
+}  // namespace mervane::cli
