@@ -9,24 +9,22 @@
 #include <sstream>
 
 #include "tests/LoopbackUnit.h"
+#include "tests/cli/CliTestUnits.h"
 
 namespace mervane::cli {
 namespace {
 
-using testing::aimLinkAt;
-using testing::startLoopbackUnit;
-using testing::tcpCommands;
-using testing::unitConfig;
+using mervane::testing::aimLinkAt;
+using mervane::testing::startLoopbackUnit;
+using mervane::testing::tcpCommands;
+using mervane::testing::unitConfig;
+using testing::CliRun;
+using testing::readySettings;
+using testing::sentAnySetting;
 using Args = std::vector<std::string>;
 
 constexpr const char* kHost = "127.0.0.1";
 constexpr const char* kOneShotQuestion = "ワンショット出力設定を解除しますか？";
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 // `args` without the TCP port, which the ephemeral unit decides.
 CliRun runAgainst(const sim::SimulatedUnit& unit, Args args, bool terminal = false,
@@ -40,34 +38,12 @@ CliRun runAgainst(const sim::SimulatedUnit& unit, Args args, bool terminal = fal
     return {status, out.str(), err.str()};
 }
 
-// Every output ready to cycle: enabled, DO(i+1) ON i+1, OFF 10*(i+1).
-sim::UnitSettingsState readySettings() {
-    sim::UnitSettingsState s;
-    s.enableMask = 0xFF;
-    s.intervalIndex = 4;
-    for (uint8_t i = 0; i < 8; ++i) {
-        s.onTime[i] = static_cast<uint8_t>(i + 1);
-        s.offTime[i] = static_cast<uint8_t>(10 * (i + 1));
-    }
-    return s;
-}
-
 std::unique_ptr<sim::SimulatedUnit> unitWith(int model, const char (&type)[3],
                                              sim::UnitSettingsState initial = readySettings(),
                                              sim::UnitFaults faults = {}) {
     sim::UnitConfig config = unitConfig(model, type, std::move(faults));
     config.initial = initial;
     return startLoopbackUnit(config);
-}
-
-bool sentAnySetting(const sim::SimulatedUnit& unit) {
-    for (const std::string& command : tcpCommands(unit)) {
-        if (command == "OL" || command == "OC" || command == "OT" || command == "NS" ||
-            command == "F1" || command == "F2" || command == "F3") {
-            return true;
-        }
-    }
-    return false;
 }
 
 TEST(CliProgramTest, ReadPrintsTheSettingsAsTextOrJson) {

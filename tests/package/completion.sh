@@ -33,9 +33,9 @@ expect() {
 
 expect "read apply start stop adapters discover" mervane-cli ""
 expect "apply adapters" mervane-cli --json -T 500 a
-expect "--bind --port --json --yes --jobs --help --mask --times --interval" \
+expect "--bind --port --json --yes --jobs --hosts --help --profile --mask --times --interval --verify" \
     mervane-cli --port = 7 apply --times 1 : 5 : 10 h --
-expect "" mervane-cli read h ""
+expect "--hosts" mervane-cli read h --hos
 expect "--no-probe" mervane-cli --jobs 4 discover 10.0.0.0/24 --no
 expect "16" mervane-cli discover --jobs 16
 expect "1000 10000" mervane-cli apply h --interval 1000

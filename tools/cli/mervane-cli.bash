@@ -1,5 +1,5 @@
 # bash completion for mervane-cli                                   -*- shell-script -*-
-# Commands, options and the values worth offering; never file names (the program reads none).
+# Commands, options and the values worth offering; file names only for --hosts and --profile.
 
 _mervane_cli() {
     local cur="" prev=""
@@ -36,6 +36,10 @@ _mervane_cli() {
             mapfile -t COMPREPLY < <(compgen -W "1 4 16 64 256" -- "$cur")
             return
             ;;
+        --hosts | --profile)
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            return
+            ;;
         -T | --mask | --times | :)
             return
             ;;
@@ -51,27 +55,25 @@ _mervane_cli() {
             words+=("${COMP_WORDS[i]}")
         fi
     done
-    # The command and its HOST, skipping the values of options.
-    local command="" host="" word skip=0
+    # The command, skipping the values of options.
+    local command="" word skip=0
     for word in "${words[@]}"; do
         if ((skip)); then
             skip=0
             continue
         fi
         case $word in
-            --bind | -T | --port | --jobs | --mask | --times | --interval) skip=1 ;;
+            --bind | -T | --port | --jobs | --hosts | --mask | --times | --interval | --profile) skip=1 ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
                     command=$word
-                elif [[ -z $host ]]; then
-                    host=$word
                 fi
                 ;;
         esac
     done
 
-    local options="--bind -T --port --json --yes --jobs -h --help"
+    local options="--bind -T --port --json --yes --jobs --hosts -h --help"
     case $command in
         "")
             if [[ $cur == -* ]]; then
@@ -82,11 +84,11 @@ _mervane_cli() {
             ;;
         read | apply | start | stop)
             if [[ $command == apply ]]; then
-                options+=" --mask --times --interval"
+                options+=" --profile --mask --times --interval --verify"
             fi
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
-            elif [[ -z $host ]]; then
+            else
                 mapfile -t COMPREPLY < <(compgen -A hostname -- "$cur")
             fi
             ;;
