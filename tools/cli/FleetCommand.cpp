@@ -55,7 +55,7 @@ UnitReport runOneUnit(const FleetSetup& setup, const std::string& host) {
     if (report.notStarted) return report;  // its messages only tell of the stop
     report.out = out.str();
     report.err = err.str();
-    report.error = window.lastMessage();
+    report.error = window.lastMessage().empty() ? "failed" : window.lastMessage();
     if (report.succeeded && request.json) {
         report.settings = fleet::profileObject(link.settings(), link.identity());
         if (outcome.verified) report.settings["verified"] = true;
