@@ -142,6 +142,8 @@ void CMervaneDlg::bindControls() {
     connect(ui.ReceiveButton, &QPushButton::clicked, this, &CMervaneDlg::onReceiveSettings);
     connect(ui.ApplyButton, &QPushButton::clicked, this, &CMervaneDlg::onApplySettings);
     connect(ui.StartStopButton, &QPushButton::clicked, this, &CMervaneDlg::onStartStop);
+    connect(ui.SaveProfileButton, &QPushButton::clicked, this, &CMervaneDlg::onSaveProfile);
+    connect(ui.LoadProfileButton, &QPushButton::clicked, this, &CMervaneDlg::onLoadProfile);
 
     layoutInDialogUnits(*this);
 }
@@ -217,6 +219,29 @@ void CMervaneDlg::onStartStop() {
 
 void CMervaneDlg::onOutputCheckClicked() {
     // The box toggles itself; the unit learns of it with "設定反映".
+}
+
+bool CMervaneDlg::profileButtonsUsable() const {
+    // The buttons come on with the connection worker's applyConnectionState call; after it the
+    // worker no longer touches the link's identity or settings, so it need not be waited for.
+    return ui_->SaveProfileButton->isEnabled() && !exchange_.joinable() &&
+           pendingExchange_ == nullptr && !calls_.closed();
+}
+
+void CMervaneDlg::onSaveProfile() {
+    if (!profileButtonsUsable()) return;
+    // Checked as "設定反映" checks it, but into a copy: the link's copy stays what the unit has.
+    AutoOnOffSettings gathered = link_.settings();
+    const auto reject = [this](const std::string& message) { showMessageNow(message); };
+    if (panel_.gather(gathered, link_.identity(), reject) != kStatusOk) return;
+    profiles_.save(gathered, link_.identity());
+}
+
+void CMervaneDlg::onLoadProfile() {
+    if (!profileButtonsUsable()) return;
+    const auto loaded = profiles_.load(link_.settings(), link_.identity());
+    // The file dialog runs an event loop of its own; the window may have closed meanwhile.
+    if (loaded && profileButtonsUsable()) panel_.show(*loaded, link_.identity());
 }
 
 void CMervaneDlg::runExchange(Sequence sequence) {
@@ -344,6 +369,8 @@ void CMervaneDlg::applyConnectionState(ConnectionState state, const DeviceIdenti
         ui_->AdapterCombo->setEnabled(editable);
         ui_->AddressEdit->setEnabled(editable);
         ui_->PortEdit->setEnabled(editable);
+        ui_->SaveProfileButton->setEnabled(!editable);
+        ui_->LoadProfileButton->setEnabled(!editable);
         updateSearchButton();
     });
 }

@@ -18,6 +18,7 @@
 #include "net/Adapters.h"
 #include "ui/InputBlocker.h"
 #include "ui/MessagePresenter.h"
+#include "ui/ProfileFiles.h"
 #include "ui/SettingsPanel.h"
 #include "ui/UnitSearch.h"
 #include "ui/WindowThreadCalls.h"
@@ -43,6 +44,11 @@ class DiscoveryDialog;
 // "検索..." opens the unit search (DiscoveryDialog, window-modal) on the chosen adapter while the
 // window is neither connected nor connecting; a unit chosen there only fills the address field.
 // Closing the window closes the search first, stopping it.
+//
+// "保存..." and "読込..." (usable only while connected) keep the panel's settings in a profile
+// file (ProfileFiles) on the window thread. Saving gathers the panel as "設定反映" would, into a
+// copy; loading fills the panel from a copy of the link's settings with the profile applied.
+// Neither talks to the unit or changes the link's settings: "設定反映" writes what the panel shows.
 class CMervaneDlg final : public QDialog, public OperatorWindow {
     Q_OBJECT
 
@@ -73,6 +79,10 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void setDiscoverySeam(DiscoverySeam seam) { discoverySeam_ = std::move(seam); }
     // The unit search while it is open; null otherwise.
     DiscoveryDialog* discoveryDialog() const;
+    // How "保存..." and "読込..." ask for a file; by default the file dialogs.
+    void setProfilePathChooser(ProfilePathChooser chooser) {
+        profiles_.setPathChooser(std::move(chooser));
+    }
 
     // OperatorWindow.
     void showMessage(const std::string& text) override;
@@ -110,6 +120,10 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void onApplySettings();
     void onStartStop();
     void onOutputCheckClicked();
+    void onSaveProfile();
+    void onLoadProfile();
+    // The profile buttons work while connected and no settings exchange runs or waits.
+    bool profileButtonsUsable() const;
 
     using Sequence = int (*)(DeviceLink&, OperatorWindow&);
     // Runs one settings sequence off the window thread, the window busy until it ends.
@@ -142,6 +156,7 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     Sequence pendingExchange_ = nullptr;
     DiscoverySeam discoverySeam_;
     QPointer<DiscoveryDialog> discovery_;  // a child; deletes itself once closed
+    ProfileFiles profiles_{*this, [this](const std::string& text) { showMessageNow(text); }};
 };
 
 }  // namespace mervane

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 
 #if defined(__SANITIZE_THREAD__)
 // Qt's own libraries are not built with ThreadSanitizer, so their internal synchronisation
@@ -16,6 +17,9 @@ extern "C" const char* __tsan_default_suppressions() {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The window remembers things with QSettings; the tests' go to a test location, never to
+    // the operator's own settings.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

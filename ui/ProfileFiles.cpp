@@ -1,0 +1,99 @@
+#include "ui/ProfileFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <variant>
+
+#include "fleet/Profile.h"
+#include "ui/ProfileTexts.h"
+
+namespace mervane {
+
+namespace {
+
+constexpr const char* kFolderKey = "profiles/lastFolder";
+
+QSettings programSettings() {
+    // The program sets no organisation or application name of its own; these are its names.
+    return QSettings(QStringLiteral("Mervane"), QStringLiteral("mervane"));
+}
+
+// The folder last used, while it still exists; else the documents folder or home.
+QString lastFolder() {
+    const QString remembered = programSettings().value(kFolderKey).toString();
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir()) return remembered;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+void rememberFolderOf(const QString& path) {
+    programSettings().setValue(kFolderKey, QFileInfo(path).absolutePath());
+}
+
+QString askWithFileDialog(QWidget& owner, ProfileFileAction action, const QString& suggested) {
+    const bool saving = action == ProfileFileAction::kSave;
+    QFileDialog dialog(
+        &owner,
+        saving ? QStringLiteral("プロファイルの保存") : QStringLiteral("プロファイルの読込"),
+        suggested, QStringLiteral("プロファイル (*.json)"));
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+ProfileFiles::ProfileFiles(QWidget& owner, Report report)
+    : owner_(owner), report_(std::move(report)) {}
+
+QString ProfileFiles::choosePath(ProfileFileAction action, const QString& suggested) {
+    return chooser_ ? chooser_(owner_, action, suggested)
+                    : askWithFileDialog(owner_, action, suggested);
+}
+
+void ProfileFiles::save(const AutoOnOffSettings& settings, const DeviceIdentity& unit) {
+    const QString name = QStringLiteral("unit%1.json").arg(unit.unitId);
+    const QString path = choosePath(ProfileFileAction::kSave, QDir(lastFolder()).filePath(name));
+    if (path.isEmpty()) return;
+    const std::string text = fleet::profileJson(settings, unit);
+    // Written beside the file and renamed over it: a failed write leaves the old profile whole.
+    QSaveFile file(path);
+    const auto size = static_cast<qint64>(text.size());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size ||
+        !file.commit()) {
+        report_(profileSaveFailureText(path.toStdString()));
+        return;
+    }
+    rememberFolderOf(path);
+}
+
+std::optional<AutoOnOffSettings> ProfileFiles::load(AutoOnOffSettings settings,
+                                                    const DeviceIdentity& unit) {
+    const QString path = choosePath(ProfileFileAction::kLoad, lastFolder());
+    if (path.isEmpty()) return std::nullopt;
+    const fleet::ProfileReading reading =
+        fleet::readProfileFile(QFile::encodeName(path).toStdString());
+    if (const auto* error = std::get_if<fleet::ProfileError>(&reading)) {
+        report_(profileReadFailureText(*error, path.toStdString()));
+        return std::nullopt;
+    }
+    // A folder that held a profile is worth coming back to, even for one that does not fit.
+    rememberFolderOf(path);
+    const auto& profile = std::get<fleet::Profile>(reading);
+    if (const auto mismatch = fleet::profileMismatch(profile, unit)) {
+        report_(profileMismatchText(*mismatch, unit, path.toStdString()));
+        return std::nullopt;
+    }
+    fleet::applyProfile(profile, unit, settings);
+    return settings;
+}
+
+}  // namespace mervane
