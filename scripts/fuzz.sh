@@ -8,12 +8,12 @@
 #   bash scripts/fuzz.sh --seeds      rewrites tests/fuzz/corpus from the simulated unit's answers
 #
 # Targets: frame_reader reply_decoder identification session command_line decimal_text
-#          discovery_replies
+#          discovery_replies profile_reader
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 all_targets=(frame_reader reply_decoder identification session command_line decimal_text
-    discovery_replies)
+    discovery_replies profile_reader)
 seconds=60
 parallel=1
 targets=()

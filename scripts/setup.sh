@@ -13,6 +13,8 @@ packages=(
     fonts-ipafont-gothic
     # the Debian package (cpack's dpkg-shlibdeps needs dpkg-dev and file) and its checks
     dpkg-dev file groff-base shellcheck desktop-file-utils appstream
+    # the profile schema's check
+    python3-jsonschema
     # the window driven on a virtual X server
     xvfb xdotool
     "$@"

@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed corpus from the simulated unit's own answers: the bytes a healthy
-// unit (and a few misbehaving ones) sends for each exchange, in each target's input format.
+// unit (and a few misbehaving ones) sends for each exchange, in each target's input format, and
+// the profiles read would print of each kind of unit.
 //
 //   mervane-fuzz-seeds CORPUS_DIR     (CORPUS_DIR/<target>/<seed> files)
 
@@ -9,9 +10,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 
+#include "fleet/Profile.h"
 #include "link/DeviceLink.h"
 #include "link/SettingsSequences.h"
 #include "link/SocketOps.h"
@@ -281,6 +284,36 @@ void writeTextSeeds(const fs::path& corpus) {
     }
 }
 
+// What read prints of each kind of unit, one spread over lines, one with times of 0 and 255, one
+// with an interval outside the list, and one with the comma after a key's value missing.
+void writeProfileSeeds(const fs::path& corpus) {
+    const fs::path dir = corpus / "profile_reader";
+    for (const UnitKind& kind : kUnits) {
+        std::string profile;
+        recordAnswers(kind, {}, [&profile](DeviceLink& link) {
+            testing::RecordingWindow window;
+            window.answerYes = true;  // clears the one-shot setting that would stop the read
+            onReceiveSettings(link, window);
+            profile = fleet::profileJson(link.settings(), link.identity());
+        });
+        writeSeed(dir, kind.name, profile);
+    }
+    DeviceIdentity gen4;
+    gen4.modelIndex = 19;
+    gen4.generation = UnitGeneration::kGen4;
+    DeviceIdentity gen3 = gen4;
+    gen3.modelIndex = 3;
+    gen3.generation = UnitGeneration::kGen3;
+    AutoOnOffSettings settings;
+    settings.enableMask = 0xFF;
+    settings.onTime = {0, 255, 1, 2, 3, 4, 5, 6};
+    settings.offTime = {255, 0, 6, 5, 4, 3, 2, 1};
+    settings.intervalIndex = 40;
+    writeSeed(dir, "gen4-lines", fleet::profileObject(settings, gen4).dump(2));
+    writeSeed(dir, "gen3-outside-list", fleet::profileJson(settings, gen3));
+    writeSeed(dir, "missing-comma", "{\n  \"active\": true\n  \"enableMask\": 1\n}\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -294,5 +327,6 @@ int main(int argc, char** argv) {
     writeSessionSeeds(corpus);
     writeIdentificationSeeds(corpus);
     writeTextSeeds(corpus);
+    writeProfileSeeds(corpus);
     return 0;
 }
