@@ -138,6 +138,12 @@ ProfileReading parseProfile(std::string_view text) {
         object = json::parse(text.begin(), text.end());
     } catch (const json::parse_error& e) {
         return syntaxError(text, e.byte, e.what());
+    } catch (const json::exception& e) {
+        // A number beyond a double (1e400) is well-formed JSON the library cannot hold.
+        const std::string what = e.what();
+        const size_t bracket = what.find("] ");
+        return fault(ProfileFault::kOutOfRange, {},
+                     bracket == std::string::npos ? what : what.substr(bracket + 2));
     }
     if (!object.is_object()) {
         return fault(ProfileFault::kNotObject, {},

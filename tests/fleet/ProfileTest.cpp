@@ -53,6 +53,9 @@ TEST(ProfileTest, EveryFaultNamesItsKindAndKey) {
                              R"({"active":true,"enableMask":5,"intervalMs":5e2})"}) {
         EXPECT_EQ(std::get<ProfileError>(parseProfile(text)).fault, ProfileFault::kWrongType);
     }
+    // A number beyond a double, even under an ignored key, is refused rather than thrown.
+    const ProfileReading huge = parseProfile(R"({"active":true,"note":-1e309})");
+    EXPECT_EQ(std::get<ProfileError>(huge).detail, "number overflow parsing '-1e309'");
     const auto refused = nlohmann::json::parse(sourceText("tests/profiles/refused.json"));
     ASSERT_GE(refused.size(), 20U);
     for (const auto& c : refused) {

@@ -32,7 +32,10 @@ void checkRefusal(const ProfileError& error, std::string_view text) {
     check(!error.detail.empty() && error.detail.find('\n') == std::string::npos);
     constexpr std::array<std::string_view, 6> kKeys{"active",  "enableMask", "onTime",
                                                     "offTime", "intervalMs", "intervalIndex"};
-    const bool keyed = !syntax && error.fault != ProfileFault::kNotObject;
+    // A number beyond a double is refused wherever it stands, under no key of its own.
+    const bool overflow = error.detail.rfind("number overflow", 0) == 0;
+    check(!overflow || error.fault == ProfileFault::kOutOfRange);
+    const bool keyed = !syntax && error.fault != ProfileFault::kNotObject && !overflow;
     check(keyed ? std::find(kKeys.begin(), kKeys.end(), error.key) != kKeys.end()
                 : error.key.empty());
 }
