@@ -89,6 +89,8 @@ expected=(
     usr/share/bash-completion/completions/mervane-unit
     usr/share/doc/mervane/copyright
     usr/share/doc/mervane/changelog.gz
+    usr/share/doc/mervane/profiles.md
+    usr/share/doc/mervane/profile.schema.json
 )
 actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
