@@ -5,7 +5,7 @@
 # build/fuzz/findings/<target>/ and the script fails.
 #
 #   bash scripts/fuzz.sh [-t SECONDS] [-j PARALLEL] [TARGET...]   (default: 60 s, 1 at a time, all)
-#   bash scripts/fuzz.sh --seeds      rewrites tests/fuzz/corpus from the simulated unit's answers
+#   bash scripts/fuzz.sh --seeds      rewrites the generated seeds in tests/fuzz/corpus
 #
 # Targets: frame_reader reply_decoder identification session command_line decimal_text
 #          discovery_replies profile_reader
@@ -25,7 +25,7 @@ while [ $# -gt 0 ]; do
             bash scripts/setup.sh
             cmake --preset default >/dev/null
             cmake --build --preset default --target mervane-fuzz-seeds
-            rm -rf tests/fuzz/corpus
+            # Rewrites the seeds it makes; seeds kept by hand (findings, search replies) stay.
             build/default/tests/fuzz/mervane-fuzz-seeds tests/fuzz/corpus
             find tests/fuzz/corpus -type f | wc -l | xargs printf 'wrote %s seeds\n'
             exit 0 ;;
