@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
             cmake --build --preset default --target mervane-fuzz-seeds
             # Rewrites the seeds it makes; seeds kept by hand (findings, search replies) stay.
             build/default/tests/fuzz/mervane-fuzz-seeds tests/fuzz/corpus
-            find tests/fuzz/corpus -type f | wc -l | xargs printf 'wrote %s seeds\n'
+            find tests/fuzz/corpus -type f | wc -l | xargs printf 'the corpus holds %s seeds\n'
             exit 0 ;;
         -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) targets+=("$1"); shift ;;
