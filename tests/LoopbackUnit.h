@@ -22,12 +22,16 @@ sim::UnitConfig unitConfig(int modelIndex, const char (&type)[3], sim::UnitFault
 void aimLinkAt(DeviceLink& link, const sim::SimulatedUnit& unit, int sessionTimeoutMs = 200);
 
 // Simulated units on loopback addresses of the test's choosing, all on one UDP and one TCP port
-// (the first unit's ephemeral ones), as the units of a plant are. A unit that cannot start fails
-// the test.
+// (the given ones, or else the first unit's ephemeral ones), as the units of a plant are. A unit
+// that cannot start fails the test.
 class SharedPortUnits {
   public:
+    SharedPortUnits() = default;
+    SharedPortUnits(uint16_t udpPort, uint16_t tcpPort) : udpPort_(udpPort), tcpPort_(tcpPort) {}
+
     sim::SimulatedUnit& add(const std::string& address, sim::UnitConfig config);
     sim::SimulatedUnit& operator[](size_t i) { return *units_[i]; }
+    size_t size() const { return units_.size(); }
     uint16_t udpPort() const { return udpPort_; }
     uint16_t tcpPort() const { return tcpPort_; }
 

@@ -123,10 +123,13 @@ int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
         }
     }
     if (setup.request.json) out << array.dump() << '\n' << std::flush;
-    if (notStarted > 0) {
+    // Even when the request came while the last units were being written, and every unit was
+    // finished: the run was interrupted, as a single unit's is.
+    if (setup.interruption != nullptr && setup.interruption->requested()) {
         err << "mervane-cli: interrupted: " << notStarted << " of " << hosts.size()
             << " units not started\n"
             << std::flush;
+        status = kExitFailed;
     }
     return status;
 }

@@ -27,7 +27,8 @@ struct FleetSetup {
 // unit's operator messages go to `err`, every line prefixed "HOST: ", before its result. The
 // one-shot question is never asked: --yes answers Yes, otherwise the unit fails. After an
 // interruption units not yet written to are reported "not started". Returns 0 when every unit
-// succeeded, 1 otherwise. Runs the units on threads of its own and returns when all have ended.
+// succeeded and no interruption was requested, 1 otherwise. Runs the units on threads of its own
+// and returns when all have ended.
 int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err);
 
 }  // namespace mervane::cli
