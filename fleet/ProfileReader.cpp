@@ -37,13 +37,15 @@ ProfileError syntaxError(std::string_view text, size_t byte, const std::string& 
     return ProfileError{ProfileFault::kNotJson, {}, line, column, "not JSON: " + reason};
 }
 
-// An integer key within min..max, or the fault that says why not.
+// An integer key within min..max, or the fault that says why not. `name` is the value as the
+// operator is told of it: the quoted key, or an entry of it.
 std::variant<int32_t, ProfileError> integerIn(const json& value, const std::string& key,
-                                              int64_t min, int64_t max) {
+                                              int64_t min, int64_t max, std::string name = {}) {
+    if (name.empty()) name = "\"" + key + "\"";
     const std::string range = std::to_string(min) + ".." + std::to_string(max);
     if (!value.is_number_integer()) {
         return fault(ProfileFault::kWrongType, key,
-                     "\"" + key + "\" must be a whole number " + range + ", not " + value.dump());
+                     name + " must be a whole number " + range + ", not " + value.dump());
     }
     const bool inRange = value.is_number_unsigned()
                              ? value.get<uint64_t>() <= static_cast<uint64_t>(max) &&
@@ -51,7 +53,7 @@ std::variant<int32_t, ProfileError> integerIn(const json& value, const std::stri
                              : value.get<int64_t>() >= min && value.get<int64_t>() <= max;
     if (!inRange) {
         return fault(ProfileFault::kOutOfRange, key,
-                     "\"" + key + "\" must be " + range + ", not " + value.dump());
+                     name + " must be " + range + ", not " + value.dump());
     }
     return static_cast<int32_t>(value.get<int64_t>());
 }
@@ -68,11 +70,10 @@ std::variant<std::vector<int32_t>, ProfileError> timeList(const json& object,
     }
     std::vector<int32_t> times;
     for (size_t i = 0; i < found->size(); ++i) {
-        auto time = integerIn((*found)[i], key + "[" + std::to_string(i) + "]", 0, 255);
-        if (auto* error = std::get_if<ProfileError>(&time)) {
-            error->key = key;
-            return *error;
-        }
+        // Named by output, as the operator counts them (DO1 is the first entry).
+        auto time = integerIn((*found)[i], key, 0, 255,
+                              "DO" + std::to_string(i + 1) + " of \"" + key + "\"");
+        if (auto* error = std::get_if<ProfileError>(&time)) return *error;
         times.push_back(std::get<int32_t>(time));
     }
     return times;
