@@ -128,7 +128,6 @@ UnitOutcome runUnitCommand(const UnitJob& job, DeviceLink& link, ConsoleWindow& 
                              (!writing || !writing->admitted());
         return outcome;
     }
-    outcome.connected = true;
     switch (job.request.command) {
         case CliCommand::kRead:
             outcome.status = kExitOk;

@@ -23,7 +23,6 @@ struct UnitJob {
 
 struct UnitOutcome {
     int status = 1;           // an exit status (tools/cli/ExitStatus.h)
-    bool connected = false;   // identified and read: the link's settings are the unit's
     bool verified = false;    // --verify read back every field written and found it
     bool notStarted = false;  // interrupted before anything was written to the unit
 };
