@@ -128,20 +128,25 @@ int unitsDone(const std::string& output, bool apply) {
     return done;
 }
 
-// User and system time of this whole process so far.
-double ownCpuMs() {
+double cpuMs(int who) {
     rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
+    ::getrusage(who, &usage);
     const auto ms = [](const timeval& time) {
         return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
     };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
+// User and system time of the plant's threads so far: this process's but for the calling
+// thread, which starts mervane-cli, samples it and reads its output.
+double plantCpuMs() {
+    return cpuMs(RUSAGE_SELF) - cpuMs(RUSAGE_THREAD);
+}
+
 struct Figures {
     bench::Samples wall;
     bench::Samples cliCpu;
-    bench::Samples plantCpu;  // this process's: the plant's threads, and the sampler's
+    bench::Samples plantCpu;
     bench::Samples firstRequest;
     bench::Samples lastUnitFirstRequest;
     bench::Samples lastRequest;
@@ -215,9 +220,9 @@ class FleetRuns {
             plant_.unit(u).clearReceived();  // the plant keeps every request otherwise
         requests_.clear();
 
-        const double cpuBefore = ownCpuMs();
+        const double cpuBefore = plantCpuMs();
         const auto result = bench::runProcess(argv, {}, kSampleMs);
-        const double plantCpuMs = ownCpuMs() - cpuBefore;
+        const double plantCpu = plantCpuMs() - cpuBefore;
 
         const std::string what = std::string(series.apply ? "apply" : "read") + " of " +
                                  std::to_string(count) + " units";
@@ -240,7 +245,7 @@ class FleetRuns {
         Figures& figures = series.byUnits[count];
         figures.wall.add(result.wallMs);
         figures.cliCpu.add(result.cpuMs);
-        figures.plantCpu.add(plantCpuMs);
+        figures.plantCpu.add(plantCpu);
         figures.firstRequest.add(span.firstMs);
         figures.lastUnitFirstRequest.add(span.lastUnitFirstMs);
         figures.lastRequest.add(span.lastMs);
