@@ -2,8 +2,10 @@
 // once, each timed as a whole process from its start to its exit against a plant of simulated
 // units on loopback, beside the same command on one unit measured in the same run. Every run
 // must end with status 0 and list every unit read, or verified; anything else ends the benchmark
-// with status 1. Prints two tables for docs/benchmarks.md: the figures, and when the plant's
-// units received their requests.
+// with status 1. Each run's floor is measured right after it: the requests every unit received,
+// replayed to it by the least possible client, all units at once (bench/ReplayAtOnce.h). Prints
+// two tables for docs/benchmarks.md: the figures, and where the time goes (when the units
+// received their requests, and the CPU time of mervane-cli and of the plant).
 //
 //   mervane-bench-fleet [--runs N] [--units 1,10,50,250] [--jobs N] [--cli PATH]
 
@@ -26,6 +28,7 @@
 #include "bench/Measure.h"
 #include "bench/ProcessRun.h"
 #include "bench/ProfileVariants.h"
+#include "bench/ReplayAtOnce.h"
 #include "bench/RequestTimes.h"
 #include "sim/SimulatedPlant.h"
 
@@ -34,6 +37,7 @@ namespace {
 using namespace mervane;
 
 constexpr const char* kAddressPrefix = "127.0.70.";  // unit i on 127.0.70.(i + 1)
+constexpr uint32_t kFirstAddress = 0x7F004601;       // 127.0.70.1, host byte order
 constexpr int kMostUnits = 254;
 constexpr int kSlowReplyMs = 5;
 constexpr int kGoalUnits = 250;
@@ -145,6 +149,7 @@ double plantCpuMs() {
 
 struct Figures {
     bench::Samples wall;
+    bench::Samples floor;  // the same conversations replayed at once
     bench::Samples cliCpu;
     bench::Samples plantCpu;
     bench::Samples firstRequest;
@@ -242,8 +247,20 @@ class FleetRuns {
         const auto span = requests_.since(result.startNs, units);
         if (!span.everyUnit) throw Failure(what + ": a unit received no request");
 
+        // Right after the program, so that its floor meets the machine in the same state.
+        std::vector<bench::UnitConversation> conversations(units);
+        for (size_t u = 0; u < units; ++u) {
+            conversations[u].address = kFirstAddress + static_cast<uint32_t>(u);
+            conversations[u].records = plant_.unit(u).received();
+        }
+        std::string error;
+        const auto floor =
+            bench::replayAtOnce(conversations, plant_.udpPort(), plant_.tcpPort(), error);
+        if (!floor) throw Failure(what + ", replayed: " + error);
+
         Figures& figures = series.byUnits[count];
         figures.wall.add(result.wallMs);
+        figures.floor.add(*floor);
         figures.cliCpu.add(result.cpuMs);
         figures.plantCpu.add(plantCpu);
         figures.firstRequest.add(span.firstMs);
@@ -280,28 +297,30 @@ std::vector<std::string> rowStart(const Series& series, int count) {
 
 void printFigures(const std::vector<Series>& all, int jobs) {
     printRow({"Command (--jobs " + std::to_string(jobs) + ")", "Units", "Replies", "Median",
-              "One unit", "Ratio", "Goal", "CPU, mervane-cli", "CPU, plant", "Peak resident",
+              "One unit", "Ratio", "Goal", "Floor (replayed at once)", "Its ratio", "Peak resident",
               "Peak threads", "Runs"});
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Series& series : all) {
-        const double oneUnit = series.byUnits.at(1).wall.median();
+        const Figures& one = series.byUnits.at(1);
         for (const auto& [count, figures] : series.byUnits) {
             const double median = figures.wall.median();
+            const double floor = figures.floor.median();
             std::string against;
             std::string ratio;
             std::string goal;
+            std::string floorRatio;
             if (count > 1) {
-                against = ms(oneUnit);
-                ratio = bench::fixed(median / oneUnit, 3);
+                against = ms(one.wall.median());
+                ratio = bench::fixed(median / one.wall.median(), 3);
+                floorRatio = bench::fixed(floor / one.floor.median(), 3);
                 if (series.delayMs > 0 && count == kGoalUnits) {
                     goal = "≤ " + bench::fixed(kGoalRatio, 2);
-                    if (median / oneUnit > kGoalRatio) ratio += " ✗";
+                    if (median / one.wall.median() > kGoalRatio) ratio += " ✗";
                 }
             }
             auto cells = rowStart(series, count);
             cells.insert(cells.end(),
-                         {ms(median), against, ratio, goal, ms(figures.cliCpu.median(), 0),
-                          ms(figures.plantCpu.median(), 0),
+                         {ms(median), against, ratio, goal, ms(floor), floorRatio,
                           bench::fixed(static_cast<double>(figures.peakKiB) / 1024, 1) + " MiB",
                           std::to_string(figures.peakThreads), std::to_string(figures.runs)});
             printRow(cells);
@@ -309,18 +328,19 @@ void printFigures(const std::vector<Series>& all, int jobs) {
     }
 }
 
-void printRequestTimes(const std::vector<Series>& all) {
+void printWhereTheTimeGoes(const std::vector<Series>& all) {
     std::printf("\n");
     printRow({"Command", "Units", "Replies", "First request", "Last unit's first request",
-              "Last request", "Exit"});
-    std::printf("|---|---|---|---|---|---|---|\n");
+              "Last request", "Exit", "CPU, mervane-cli", "CPU, plant"});
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const Series& series : all) {
         for (const auto& [count, figures] : series.byUnits) {
             auto cells = rowStart(series, count);
             cells.insert(
                 cells.end(),
                 {ms(figures.firstRequest.median()), ms(figures.lastUnitFirstRequest.median()),
-                 ms(figures.lastRequest.median()), ms(figures.wall.median())});
+                 ms(figures.lastRequest.median()), ms(figures.wall.median()),
+                 ms(figures.cliCpu.median(), 0), ms(figures.plantCpu.median(), 0)});
             printRow(cells);
         }
     }
@@ -346,7 +366,7 @@ int run(int argc, char** argv) {
             all.push_back(runs.measure(apply, delayMs));
     }
     printFigures(all, options.jobs);
-    printRequestTimes(all);
+    printWhereTheTimeGoes(all);
     return 0;
 }
 
