@@ -20,11 +20,11 @@ using Channel = sim::ReceivedRecord::Channel;
 
 constexpr int kReplyTimeoutMs = 2000;
 
-sockaddr_in loopback(uint16_t port) {
+sockaddr_in loopback(uint16_t port, uint32_t hostAddress = INADDR_LOOPBACK) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(hostAddress);
     return address;
 }
 
@@ -48,9 +48,10 @@ bool roundTrip(int fd, const std::vector<uint8_t>& request) {
 }
 
 // The TCP part of a connect: each connection of `records` in order, handshake included.
-ReplayResult replayTcp(const std::vector<sim::ReceivedRecord>& records, uint16_t tcpPort) {
+ReplayResult replayTcp(const std::vector<sim::ReceivedRecord>& records, uint16_t tcpPort,
+                       uint32_t address) {
     ReplayResult result;
-    const sockaddr_in unit = loopback(tcpPort);
+    const sockaddr_in unit = loopback(tcpPort, address);
     size_t next = 0;
     while (next < records.size()) {
         if (records[next].channel != Channel::kTcp) {
@@ -80,7 +81,7 @@ ReplayResult replayTcp(const std::vector<sim::ReceivedRecord>& records, uint16_t
 }  // namespace
 
 ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint16_t udpPort,
-                           uint16_t tcpPort) {
+                           uint16_t tcpPort, uint32_t address) {
     std::vector<const sim::ReceivedRecord*> datagrams;
     for (const auto& record : records) {
         if (record.channel == Channel::kUdp) datagrams.push_back(&record);
@@ -91,7 +92,7 @@ ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint
         return result;
     }
     UniqueFd udp = openSocket(SOCK_DGRAM);
-    sockaddr_in unit = loopback(udpPort);
+    sockaddr_in unit = loopback(udpPort, address);
     // The first two requests with their pauses; the first reply is awaited after them.
     for (size_t i = 0; i < 2; ++i) {
         ::sendto(udp.get(), datagrams[i]->bytes.data(), datagrams[i]->bytes.size(), 0,
@@ -115,7 +116,7 @@ ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint
         }
     }
     const double udpMs = static_cast<double>(monotonicNs() - start) / 1e6;
-    result = replayTcp(records, tcpPort);
+    result = replayTcp(records, tcpPort, address);
     result.roundTripsMs += udpMs;
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,9 +24,10 @@ struct ReplayResult {
 // checks, nothing else between the round trips.
 
 // A whole connect: the identification datagrams (the two pauses are made but not timed), then
-// each TCP connection with its handshake and requests.
+// each TCP connection with its handshake and requests, to the unit at `address` (host byte
+// order; 127.0.0.1 unless given).
 ReplayResult replayConnect(const std::vector<sim::ReceivedRecord>& records, uint16_t udpPort,
-                           uint16_t tcpPort);
+                           uint16_t tcpPort, uint32_t address = INADDR_LOOPBACK);
 
 // The least possible client over one TCP connection, for a button's sequences: each run's
 // requests replayed right after the program made them, to a twin of the program's unit, so that

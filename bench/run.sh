@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program and prints one table: how close connect, the three buttons' sequences, the
-# window and `mervane-cli read` come to the least time the protocol allows, against the simulated
-# unit on loopback. docs/benchmarks.md shows the last table and explains its columns.
+# Builds the program and prints the tables of docs/benchmarks.md: how close connect, the three
+# buttons' sequences, the window and `mervane-cli read` come to the least time the protocol
+# allows, against the simulated unit on loopback; then finding a plant, and mervane-cli on up to
+# 250 units at once. docs/benchmarks.md shows the last tables and explains their columns.
 #
 #   bash bench/run.sh [--runs N]      (default 30; the window and process rows use fewer)
 #
@@ -13,7 +14,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh xvfb xauth
 cmake --preset default >/dev/null
 cmake --build --preset default --target mervane-bench mervane-bench-window mervane-bench-discovery \
-    mervane-cli >/dev/null
+    mervane-bench-fleet mervane-cli >/dev/null
 
 scratch=$(mktemp -d)
 xvfb_pid=""
@@ -46,3 +47,6 @@ echo
 build/default/bench/mervane-bench --xvfb "$display" "$@"
 # The search of a plant: rows that continue the table above.
 build/default/bench/mervane-bench-discovery "$@"
+# Many units at once: tables of their own.
+echo
+build/default/bench/mervane-bench-fleet "$@"

@@ -9,8 +9,9 @@
 
 namespace mervane {
 
-// Binds `fd` to the local adapter's address (network byte order) with any free port. The result
-// is deliberately not reported: when the bind fails the system picks the local address itself.
+// Binds `fd` to the local adapter's address (network byte order). The port is chosen when the
+// socket connects or first sends, not here. The result is deliberately not reported: when the
+// bind fails the system picks the local address itself.
 void bindToLocal(int fd, uint32_t localAddress);
 
 // Waits for `events` on `fd` for at most `timeoutMs`, resuming after signals with the time left.

@@ -1,6 +1,6 @@
 // The session over real loopback sockets: opening it (refused, unanswered, bound to the chosen
-// local address, stale input drained) and whole exchanges with the simulated unit, healthy and
-// misbehaving.
+// local address without holding a port before the connect, stale input drained) and whole exchanges
+// with the simulated unit, healthy and misbehaving.
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -137,6 +137,24 @@ TEST(SessionOpenTest, BindsToTheChosenLocalAddress) {
     EXPECT_EQ(active, 1);
     link.closeSession();
     unit.join();
+}
+
+// A port bound before the connect would stay out of use for the whole TIME_WAIT after the
+// session, whatever unit it went to: reading many units again and again ran out of ports.
+TEST(SessionOpenTest, TheLocalPortIsLeftToTheConnect) {
+    Listener server;
+    UniqueFd socket(::socket(AF_INET, SOCK_STREAM, 0));
+    bindToLocal(socket.get(), loopback(0, "127.0.0.2").sin_addr.s_addr);
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    ASSERT_EQ(::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &length), 0);
+    EXPECT_EQ(local.sin_port, 0);
+
+    int error = -1;
+    ASSERT_EQ(connectWithTimeout(socket.get(), loopback(server.port), 200, error), kStatusOk);
+    ASSERT_EQ(::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &length), 0);
+    EXPECT_NE(local.sin_port, 0);
+    EXPECT_EQ(local.sin_addr.s_addr, loopback(0, "127.0.0.2").sin_addr.s_addr);
 }
 
 TEST(DrainInputTest, DiscardsEverythingAlreadyWaitingButNothingLater) {
