@@ -33,12 +33,13 @@ struct Profile {
 inline constexpr size_t kMaxProfileBytes = 64 * 1024;  // far above any profile; bounds the read
 
 enum class ProfileFault {
-    kUnreadable,  // the file cannot be opened or read, or is larger than kMaxProfileBytes
+    kUnreadable,  // the file cannot be opened or read
     kNotJson,     // a syntax error (line and column given)
     kNotObject,   // valid JSON, but not an object
     kMissingKey,  // a key the profile needs is absent
     kWrongType,   // a key holds the wrong kind of value, or the timing keys contradict each other
     kOutOfRange,  // a number outside what the key admits
+    kTooLarge,    // the file is larger than kMaxProfileBytes
 };
 
 // Why a profile was not read. The line and column are 1-based and known for syntax errors only

@@ -179,7 +179,7 @@ ProfileReading readProfileFile(const std::string& path) {
     if (file.bad()) return fault(ProfileFault::kUnreadable, {}, "cannot be read");
     text.resize(static_cast<size_t>(file.gcount()));
     if (text.size() > kMaxProfileBytes) {
-        return fault(ProfileFault::kUnreadable, {},
+        return fault(ProfileFault::kTooLarge, {},
                      "is larger than " + std::to_string(kMaxProfileBytes / 1024) +
                          " KiB; a profile is one small JSON object");
     }

@@ -27,8 +27,9 @@ std::string profileMismatchText(const fleet::ProfileMismatch& mismatch, const De
 std::string profileErrorReason(const fleet::ProfileError& error) {
     switch (error.fault) {
         case fleet::ProfileFault::kUnreadable:
-            // The reader does not say which of the two in a way worth parsing; both are named.
-            return "ファイルを開けないか、" + std::to_string(fleet::kMaxProfileBytes / 1024) +
+            return "ファイルを開けません";
+        case fleet::ProfileFault::kTooLarge:
+            return "ファイルが " + std::to_string(fleet::kMaxProfileBytes / 1024) +
                    " KiB を超えています";
         case fleet::ProfileFault::kNotJson: {
             std::string reason = "JSON の書式に誤りがあります";

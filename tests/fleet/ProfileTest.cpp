@@ -71,7 +71,12 @@ TEST(ProfileTest, EveryFaultNamesItsKindAndKey) {
     const std::string body = R"({"active":true,"enableMask":1,"intervalMs":500})";
     for (const size_t size : {kMaxProfileBytes, kMaxProfileBytes + 1}) {
         std::ofstream(path, std::ios::trunc) << body << std::string(size - body.size(), ' ');
-        EXPECT_EQ(std::holds_alternative<Profile>(readProfileFile(path)), size == kMaxProfileBytes);
+        const ProfileReading reading = readProfileFile(path);
+        if (size == kMaxProfileBytes) {
+            EXPECT_TRUE(std::holds_alternative<Profile>(reading));
+        } else {
+            EXPECT_EQ(std::get<ProfileError>(reading).fault, ProfileFault::kTooLarge);
+        }
     }
     std::filesystem::remove(path);
     for (const std::string& unreadable : {path, ::testing::TempDir()}) {  // absent, a folder

@@ -86,7 +86,7 @@ TEST_F(ProfileButtonsTest, FilesHoldThePanelAndNeverReachTheUnit) {
          "このユニットは端子ごとの時間を使います"},
         {"broken.json", "{\"active\": true,\n  \"enableMask\": }", unreadable,
          "JSON の書式に誤りがあります (行 2, 列 17)"},
-        {"absent.json", nullptr, unreadable, "ファイルを開けないか、64 KiB を超えています"},
+        {"absent.json", nullptr, unreadable, "ファイルを開けません"},
     };
     for (const auto& file : refused) {
         presenter.messages.clear();
