@@ -1,17 +1,8 @@
 #include "tools/cli/CommandInputs.h"
 
-#include "tools/cli/ExitStatus.h"
 #include "tools/cli/HostList.h"
 
 namespace mervane::cli {
-
-namespace {
-
-CliExit usageError(const std::string& what) {
-    return {kExitUsage, {}, "mervane-cli: " + what + "\nRun 'mervane-cli --help' for usage.\n"};
-}
-
-}  // namespace
 
 std::optional<std::string> foldChanges(const SettingsChanges& changes, fleet::Profile& profile) {
     if (changes.enableMask) profile.enableMask = *changes.enableMask;

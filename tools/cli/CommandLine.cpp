@@ -22,12 +22,6 @@ namespace {
 
 constexpr const char* kProgram = "mervane-cli";
 
-CliExit usageError(const std::string& what) {
-    return {kExitUsage,
-            {},
-            std::string(kProgram) + ": " + what + "\nRun 'mervane-cli --help' for usage.\n"};
-}
-
 std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
@@ -220,6 +214,12 @@ std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest requ
 }
 
 }  // namespace
+
+CliExit usageError(const std::string& what) {
+    return {kExitUsage,
+            {},
+            std::string(kProgram) + ": " + what + "\nRun 'mervane-cli --help' for usage.\n"};
+}
 
 std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string>& args) {
     RawOptions raw;

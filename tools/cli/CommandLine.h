@@ -57,6 +57,9 @@ struct CliExit {
     std::string err;  // for standard error; a usage error says what is wrong on its first line
 };
 
+// A usage error: "mervane-cli: WHAT" and the pointer to --help, exit status 2.
+CliExit usageError(const std::string& what);
+
 // Parses the arguments that follow the program name. Pure: no I/O, no network.
 std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string>& args);
 

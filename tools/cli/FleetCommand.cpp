@@ -57,8 +57,7 @@ UnitReport runOneUnit(const FleetSetup& setup, const std::string& host) {
     report.err = err.str();
     report.error = window.lastMessage().empty() ? "failed" : window.lastMessage();
     if (report.succeeded && request.json) {
-        report.settings = fleet::profileObject(link.settings(), link.identity());
-        if (outcome.verified) report.settings["verified"] = true;
+        report.settings = settingsResult(link, outcome.verified);
     }
     return report;
 }

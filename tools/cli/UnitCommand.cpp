@@ -40,9 +40,7 @@ class WritingGuard {
 void printSettings(const CliRequest& request, const DeviceLink& link, bool verified,
                    std::ostream& out) {
     if (request.json) {
-        nlohmann::json object = fleet::profileObject(link.settings(), link.identity());
-        if (verified) object["verified"] = true;
-        out << object.dump() << '\n';
+        out << settingsResult(link, verified).dump() << '\n';
     } else {
         out << settingsText(link.settings(), link.identity());
         if (verified) out << "Verified  yes\n";
@@ -107,6 +105,12 @@ int switchUnit(const UnitJob& job, DeviceLink& link, ConsoleWindow& window, Unit
 }
 
 }  // namespace
+
+nlohmann::json settingsResult(const DeviceLink& link, bool verified) {
+    nlohmann::json object = fleet::profileObject(link.settings(), link.identity());
+    if (verified) object["verified"] = true;
+    return object;
+}
 
 UnitOutcome runUnitCommand(const UnitJob& job, DeviceLink& link, ConsoleWindow& window,
                            std::ostream& out, bool printResult) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 
 #include "fleet/Profile.h"
@@ -26,6 +27,10 @@ struct UnitOutcome {
     bool verified = false;    // --verify read back every field written and found it
     bool notStarted = false;  // interrupted before anything was written to the unit
 };
+
+// The settings object a unit's command prints with --json: the profile object, plus
+// "verified": true after a verified apply.
+nlohmann::json settingsResult(const DeviceLink& link, bool verified);
 
 // One unit's command on `link`, reporting through `window`: identifies the unit, opens the
 // session, reads the settings, carries out the command and closes the session. For apply with a
