@@ -161,9 +161,7 @@ TEST_F(FleetCommandTest, UsageErrorsComeBeforeAnyUnitIsContacted) {
         writeFile("interval.json", R"({"active":true,"enableMask":1,"intervalMs":500})");
     const std::vector<std::pair<Args, std::string>> cases{
         {{"apply", address(0), "--profile", broken}, "broken.json:3:16: not JSON"},
-        {{"apply", address(0), "--profile", writeFile("empty.json", "[]")}, "one JSON object"},
         {{"apply", address(0), "--profile", interval, "--times", "1:2:2"}, "use --interval"},
-        {{"apply", address(0), "--profile", "/nonexistent/unit.json"}, "cannot be opened"},
         {{"--hosts", "/nonexistent/plant.txt", "read"}, "cannot be opened"},
         {{"--hosts", writeFile("two.txt", "\n10.0.0.1 10.0.0.2\n"), "read"}, "two.txt:2: "},
         {{"--hosts", writeFile("none.txt", "# nothing yet\n"), "read"}, "names none"},
