@@ -21,12 +21,28 @@ int DeviceLink::openSessionSocket(const sockaddr_in& remote, int& error) {
     }
     const int fd = sessionSocket_.fd();
     bindToLocal(fd, localBindAddress());
-    if (connectWithTimeout(fd, remote, sessionTimeoutMs_, error, &stopSignal_) != kStatusOk) {
-        return kStatusFailure;
-    }
+    if (connectSession(remote, sessionTimeoutMs_, error) != kStatusOk) return kStatusFailure;
     setSocketTimeouts(fd, sessionTimeoutMs_, sessionTimeoutMs_);
-    drainInput(fd);
+    drainSession();
     return kStatusOk;
+}
+
+int DeviceLink::connectSession(const sockaddr_in& remote, int timeoutMs, int& error) {
+    const int fd = sessionSocket_.fd();
+    trace_.connecting();
+    const int result = connectWithTimeout(fd, remote, timeoutMs, error, &stopSignal_);
+    trace_.connectEnded(fd, error);
+    return result;
+}
+
+void DeviceLink::drainSession() {
+    trace_.drained(drainInput(sessionSocket_.fd()));
+}
+
+void DeviceLink::closeSession() {
+    if (!sessionSocket_.isOpen()) return;
+    trace_.sessionClosed();
+    sessionSocket_.close();
 }
 
 int DeviceLink::openSession(OperatorWindow& owner) {

@@ -10,6 +10,7 @@
 #include "link/Clock.h"
 #include "link/DeviceIdentity.h"
 #include "link/HostLookup.h"
+#include "link/LinkTrace.h"
 #include "link/OperatorWindow.h"
 #include "link/SessionSocket.h"
 #include "link/SessionTransport.h"
@@ -42,6 +43,8 @@ class DeviceLink {
     Clock& clock() { return clock_; }
     AutoOnOffSettings& settings() { return settings_; }
     const AutoOnOffSettings& settings() const { return settings_; }
+    // The traffic trace: off until a sink is set (setSink may be called from any thread).
+    LinkTrace& trace() { return trace_; }
     // Ends a running connection attempt from another thread (see StopSignal).
     StopSignal& stopSignal() { return stopSignal_; }
 
@@ -65,8 +68,14 @@ class DeviceLink {
     int sessionTimeoutMs() const { return sessionTimeoutMs_; }
     void setSessionTimeoutMs(int ms) { sessionTimeoutMs_ = ms; }
 
+    // Connects the session socket, just created and bound, to `remote` within `timeoutMs`, as
+    // connectWithTimeout does (a stop request ends the wait); then discards stale input. For the
+    // main session and the identification's probe, so that both are traced alike.
+    int connectSession(const sockaddr_in& remote, int timeoutMs, int& error);
+    void drainSession();
+
     // Closes the session without telling the unit anything.
-    void closeSession() { sessionSocket_.close(); }
+    void closeSession();
 
     // The UDP port identification requests go to. Units listen on 30718; tests move their
     // simulated unit elsewhere so that several can run at once.
@@ -82,8 +91,9 @@ class DeviceLink {
     StopSignal stopSignal_;  // outlives the sockets it watches
     DeviceIdentity identity_;
     AutoOnOffSettings settings_;
+    LinkTrace trace_{identity_};
     SessionSocket sessionSocket_;
-    SessionTransport transport_{sessionSocket_, clock_};
+    SessionTransport transport_{sessionSocket_, clock_, &trace_};
     UnitCommands commands_{transport_, identity_};
     std::atomic<uint32_t> localBindAddress_{0};
     int sessionTimeoutMs_ = kSessionTimeoutMs;

@@ -30,21 +30,26 @@ constexpr std::array<uint8_t, 4> kRequestF4{0x00, 0x00, 0x00, 0xF4};
 constexpr std::array<uint8_t, 4> kRequestE7{0x00, 0x00, 0x00, 0xE7};
 
 // One identification conversation over a UDP socket owned by the caller: the requests go to
-// whoever answered last (at first, the address the operator typed).
+// whoever answered last (at first, the address the operator typed). Destroyed before its socket
+// closes, which it reports to the trace.
 class UdpExchange {
   public:
-    UdpExchange(const StopSignal& stop, int fd, const sockaddr_in& destination)
-        : stop_(stop), fd_(fd), destination_(destination) {}
+    UdpExchange(const StopSignal& stop, LinkTrace& trace, int fd, const sockaddr_in& destination)
+        : stop_(stop), trace_(trace), fd_(fd), destination_(destination) {}
+    ~UdpExchange() { trace_.datagramSocketClosed(destination_); }
+    UdpExchange(const UdpExchange&) = delete;
+    UdpExchange& operator=(const UdpExchange&) = delete;
 
     const sockaddr_in& destination() const { return destination_; }
     std::span<const uint8_t> lastReply() const {
         return std::span<const uint8_t>(reply_).first(replyLength_);
     }
 
-    void send(std::span<const uint8_t> request) const {
+    void send(std::span<const uint8_t> request) {
         // Results are not checked: a lost request shows up as a missing reply.
         (void)::sendto(fd_, request.data(), request.size(), MSG_NOSIGNAL,
                        reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
+        trace_.datagramSent(fd_, destination_, request);
     }
 
     // Receives one datagram of at most `capacity` bytes (a longer one fails) and makes its
@@ -62,11 +67,15 @@ class UdpExchange {
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
             recordErrno(errno, SocketCall::kTimedTransfer);
+            trace_.datagramFailed(destination_, lastSocketError());
             return false;
         }
         if (stop_.requested()) return false;  // a shutdown makes the receive return empty
+        const size_t kept = std::min(static_cast<size_t>(n), capacity);
+        trace_.datagramReceived(fd_, source, std::span<const uint8_t>(reply_).first(kept));
         if (static_cast<size_t>(n) > capacity) {
             setLastSocketError(wsa::kMessageSize);
+            trace_.datagramFailed(source, wsa::kMessageSize);
             return false;
         }
         replyLength_ = static_cast<size_t>(n);
@@ -74,21 +83,23 @@ class UdpExchange {
         return true;
     }
 
+    // Waits until the first reply is readable, at most `timeoutMs`.
+    bool waitForFirstReply(int timeoutMs) {
+        const int rc = pollFor(fd_, POLLIN, std::max(timeoutMs, 0));
+        if (rc > 0) return true;
+        setLastSocketError(rc == 0 ? wsa::kTimedOut : winsockErrorFromErrno(errno));
+        trace_.datagramFailed(destination_, lastSocketError());
+        return false;
+    }
+
   private:
     const StopSignal& stop_;
+    LinkTrace& trace_;
     int fd_;
     sockaddr_in destination_;
     std::array<uint8_t, kE7ReplyMax> reply_{};  // the largest reply the exchange takes
     size_t replyLength_ = 0;
 };
-
-// Waits until the first reply is readable, at most `timeoutMs`.
-bool waitForFirstReply(int fd, int timeoutMs) {
-    const int rc = pollFor(fd, POLLIN, std::max(timeoutMs, 0));
-    if (rc > 0) return true;
-    setLastSocketError(rc == 0 ? wsa::kTimedOut : winsockErrorFromErrno(errno));
-    return false;
-}
 
 void recordFirstReply(DeviceIdentity& identity, const UdpExchange& exchange) {
     identity.unitAddress = exchange.destination();
@@ -134,10 +145,9 @@ int probeUnit(DeviceLink& link, const ProbeSessionStep& onProbeSession) {
     setSocketTimeouts(fd, 0, kProbeReceiveTimeoutMs);
     DeviceIdentity& identity = link.identity();
     int error = 0;
-    int result = connectWithTimeout(fd, identity.unitAddress, identity.identTimeoutMs, error,
-                                    &link.stopSignal());
+    int result = link.connectSession(identity.unitAddress, identity.identTimeoutMs, error);
     if (result == kStatusOk && !link.stopSignal().requested()) {
-        drainInput(fd);
+        link.drainSession();
         result = link.commands().queryUnit();
         if (result == kStatusOk && onProbeSession) result = onProbeSession();
     }
@@ -193,7 +203,7 @@ int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
     const HostLookupResult host = lookUpHost(addressText, link.hostResolver(), link.stopSignal());
     if (!host.found) return kStatusFailure;
     destination.sin_addr = host.address;
-    UdpExchange exchange(link.stopSignal(), fd, destination);
+    UdpExchange exchange(link.stopSignal(), link.trace(), fd, destination);
 
     exchange.send(kRequestF6);
     link.clock().pause(kRequestPause);
@@ -201,7 +211,7 @@ int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
     link.clock().pause(kRequestPause);
 
     if (link.stopSignal().requested()) return kStatusFailure;
-    if (!waitForFirstReply(fd, identTimeoutMs)) return kStatusFailure;
+    if (!exchange.waitForFirstReply(identTimeoutMs)) return kStatusFailure;
     if (!exchange.receive(kFirstReplyMax)) return kStatusFailure;
     recordFirstReply(identity, exchange);
     return finishIdentification(link, exchange, port, {});
@@ -221,7 +231,7 @@ int identifyAnsweredUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port
     if (!udp.valid()) return kStatusFailure;
     StopWatchGuard watching(link.stopSignal(), udp.get());
     if (link.stopSignal().requested()) return kStatusFailure;
-    UdpExchange exchange(link.stopSignal(), udp.get(), replySource);
+    UdpExchange exchange(link.stopSignal(), link.trace(), udp.get(), replySource);
     return finishIdentification(link, exchange, port, onProbeSession);
 }
 

@@ -55,13 +55,17 @@ long SessionSocket::receiveSome(std::span<uint8_t> bytes) {
     }
 }
 
-void SessionSocket::discardUnread() {
+size_t SessionSocket::discardUnread() {
     // Bounded, so that a unit streaming without pause cannot hold the caller here.
     constexpr int kMaxRounds = 64;
     std::array<uint8_t, 4096> scratch{};
+    size_t discarded = 0;
     for (int round = 0; round < kMaxRounds; ++round) {
-        if (::recv(handle_.get(), scratch.data(), scratch.size(), MSG_DONTWAIT) <= 0) return;
+        const ssize_t n = ::recv(handle_.get(), scratch.data(), scratch.size(), MSG_DONTWAIT);
+        if (n <= 0) break;
+        discarded += static_cast<size_t>(n);
     }
+    return discarded;
 }
 
 }  // namespace mervane

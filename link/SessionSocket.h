@@ -26,7 +26,7 @@ class SessionSocket final : public StreamIo {
 
     long sendSome(std::span<const uint8_t> bytes) override;
     long receiveSome(std::span<uint8_t> bytes) override;
-    void discardUnread() override;
+    size_t discardUnread() override;
 
     // While open, the socket is watched by `signal` (if any), so a stop request ends a blocked
     // connect or receive on it.

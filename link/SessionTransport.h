@@ -6,6 +6,7 @@
 #include <span>
 
 #include "link/Clock.h"
+#include "link/LinkTrace.h"
 #include "link/StreamIo.h"
 
 namespace mervane {
@@ -19,10 +20,12 @@ using FrameBuffer = std::array<uint8_t, kMaxFrameLimit + 1>;
 
 // The three ways a command uses the session: one send per request, an exact-length reply, or one
 // frame closed by 0xC8 whose first two bytes echo the request's letters in lower case. Knows
-// nothing of what the bytes mean. Not thread-safe: one exchange at a time.
+// nothing of what the bytes mean. Not thread-safe: one exchange at a time. With `trace`, every
+// send, receive, retry pause and discard is reported to it.
 class SessionTransport {
   public:
-    SessionTransport(StreamIo& io, Clock& clock) : io_(io), clock_(clock) {}
+    SessionTransport(StreamIo& io, Clock& clock, LinkTrace* trace = nullptr)
+        : io_(io), clock_(clock), trace_(trace) {}
 
     // One send of the whole request (at most kMaxRequestLength bytes). Only an error counts as
     // failure; a short count is not re-sent. Whatever arrived unread before the request is
@@ -44,8 +47,12 @@ class SessionTransport {
     size_t receiveFrame(std::span<const uint8_t, 2> request, FrameBuffer& buffer, size_t limit);
 
   private:
+    void pauseBeforeRetry();
+    void traceReceive(long n, std::span<const uint8_t> into);
+
     StreamIo& io_;
     Clock& clock_;
+    LinkTrace* trace_;
 };
 
 }  // namespace mervane

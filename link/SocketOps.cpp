@@ -114,14 +114,17 @@ int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& er
     return kStatusOk;
 }
 
-void drainInput(int fd) {
+size_t drainInput(int fd) {
     std::array<uint8_t, 4096> scratch{};
+    size_t drained = 0;
     for (int round = 0; round < kDrainRounds; ++round) {
         pollfd pfd{fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 1) <= 0) return;
+        if (::poll(&pfd, 1, 1) <= 0) break;
         const ssize_t n = ::recv(fd, scratch.data(), scratch.size(), MSG_DONTWAIT);
-        if (n <= 0) return;
+        if (n <= 0) break;
+        drained += static_cast<size_t>(n);
     }
+    return drained;
 }
 
 }  // namespace mervane

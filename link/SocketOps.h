@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "link/StopSignal.h"
@@ -36,8 +37,8 @@ int connectWithTimeout(int fd, const sockaddr_in& remote, int timeoutMs, int& er
 // Reads and discards whatever the peer has already sent (waiting at most 1 ms for more each
 // round), so that stale replies of an earlier conversation are not taken for new ones. Stops
 // when nothing is waiting, when the peer has closed, on an error, or after kDrainRounds reads:
-// a peer that never stops sending must not hold the caller here.
+// a peer that never stops sending must not hold the caller here. Returns the bytes discarded.
 inline constexpr int kDrainRounds = 64;
-void drainInput(int fd);
+size_t drainInput(int fd);
 
 }  // namespace mervane

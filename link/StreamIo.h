@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -20,8 +21,8 @@ class StreamIo {
     virtual long receiveSome(std::span<uint8_t> bytes) = 0;
 
     // Throws away whatever has arrived and not been read, without waiting: bytes a unit sent
-    // after the exchange they belonged to had given up on them.
-    virtual void discardUnread() = 0;
+    // after the exchange they belonged to had given up on them. Returns how many.
+    virtual size_t discardUnread() = 0;
 };
 
 }  // namespace mervane

@@ -28,7 +28,7 @@ class ScriptedStream final : public StreamIo {
     long sendSome(std::span<const uint8_t> bytes) override;
     long receiveSome(std::span<uint8_t> bytes) override;
     // A script plays what arrives after each request, so there is never anything stale.
-    void discardUnread() override {}
+    size_t discardUnread() override { return 0; }
 
     const std::vector<uint8_t>& sent() const { return sent_; }
     int sendCalls() const { return sendCalls_; }
