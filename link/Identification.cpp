@@ -209,6 +209,7 @@ int identifyUnit(DeviceLink& link, int32_t identTimeoutMs, uint32_t port,
     link.clock().pause(kRequestPause);
     exchange.send(kRequestLN);
     link.clock().pause(kRequestPause);
+    link.trace().replyOfEither();
 
     if (link.stopSignal().requested()) return kStatusFailure;
     if (!exchange.waitForFirstReply(identTimeoutMs)) return kStatusFailure;

@@ -36,6 +36,19 @@ std::array<char, 3> requestName(std::span<const uint8_t> request) {
     return {kDigits[byte >> 4], kDigits[byte & 0x0F], '\0'};
 }
 
+void reportDatagram(TraceSink& sink, TraceKind kind, int fd, const sockaddr_in& peer,
+                    std::span<const uint8_t> bytes) {
+    TraceEvent e;
+    e.kind = kind;
+    e.datagram = true;
+    e.local = localAddressOf(fd);
+    e.peer = peer;
+    if (kind == TraceKind::kDatagramSent) e.command = requestName(bytes);
+    e.bytes = bytes;
+    e.at = std::chrono::steady_clock::now();
+    sink.record(e);
+}
+
 TraceEvent LinkTrace::event(TraceKind kind, bool datagram) const {
     TraceEvent e;
     e.kind = kind;

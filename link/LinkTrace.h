@@ -36,6 +36,9 @@ class LinkTrace {
     // A receive that failed with Windows Sockets `error` (10060: timed out).
     void datagramFailed(const sockaddr_in& peer, int error);
     void datagramSocketClosed(const sockaddr_in& peer);
+    // The next reply may answer any of the requests before it (the first identification reply
+    // answers 00 00 00 F6 or "LN", whichever the unit knows): it is named by none.
+    void replyOfEither() { lastCommand_ = {}; }
 
     // The TCP session (the probe's or the main one).
     void connecting();
@@ -62,6 +65,11 @@ class LinkTrace {
     std::array<uint8_t, 264> gathered_{};  // a frame of the largest limit and its terminator
     size_t gatheredLength_ = 0;
 };
+
+// Reports one datagram of socket `fd` (kDatagramSent or kDatagramReceived) straight to `sink`, for
+// the search, which talks to many units from one socket without a link.
+void reportDatagram(TraceSink& sink, TraceKind kind, int fd, const sockaddr_in& peer,
+                    std::span<const uint8_t> bytes);
 
 // The name a request is known by: its two letters ("OJ", "UU"), the last byte of an
 // identification request ("F6"), or the first byte of a binary command ("E1"), in hex.
