@@ -19,6 +19,7 @@
 #include "fleet/StopFlag.h"
 #include "fleet/UnitProbe.h"
 #include "link/DeviceLink.h"
+#include "link/LinkTrace.h"
 #include "link/SocketOps.h"
 #include "link/StopSignal.h"
 
@@ -141,8 +142,9 @@ DiscoveryReport Discovery::run(const DiscoveryPlan& plan, DiscoveryObserver& obs
     std::thread sender;
     try {
         sender = std::thread([&] {
-            sendSearchRequests(fd, destinations, plan.identificationPort, state.flag,
-                               [&](size_t done) { serial.sent(done, destinations.size()); });
+            sendSearchRequests(
+                fd, destinations, plan.identificationPort, state.flag,
+                [&](size_t done) { serial.sent(done, destinations.size()); }, plan.trace);
             lastRequest.store(Clock::now().time_since_epoch().count());
             sending.store(false);
         });
@@ -173,6 +175,10 @@ DiscoveryReport Discovery::run(const DiscoveryPlan& plan, DiscoveryObserver& obs
             if (n < 0) break;
             if (length < sizeof source || source.sin_family != AF_INET) continue;
             const size_t size = static_cast<size_t>(n);
+            if (plan.trace != nullptr) {
+                reportDatagram(*plan.trace, TraceKind::kDatagramReceived, fd, source,
+                               std::span(buffer).first(std::min(size, buffer.size())));
+            }
             const auto verdict = collector.take(
                 source, std::span(buffer).first(std::min(size, buffer.size())), size);
             if (verdict != ReplyCollector::Verdict::kNewUnit) continue;
@@ -183,6 +189,7 @@ DiscoveryReport Discovery::run(const DiscoveryPlan& plan, DiscoveryObserver& obs
             probes.submit([&state, &serial, &results, &plan, found, index, identTimeoutMs] {
                 DeviceLink link;
                 link.setLocalBindAddress(plan.localAddress);
+                link.trace().setSink(plan.trace);
                 state.enlist(link);
                 DiscoveredUnit unit = found;
                 probeFoundUnit(link, unit, identTimeoutMs, plan.tcpPort);

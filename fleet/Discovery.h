@@ -12,6 +12,7 @@
 
 #include "fleet/DiscoveryTargets.h"
 #include "link/DeviceIdentity.h"
+#include "link/TraceEvent.h"
 
 namespace mervane::fleet {
 
@@ -36,6 +37,7 @@ struct DiscoveryPlan {
     bool probe = true;                              // identify and probe each unit found
     uint16_t tcpPort = 10003;                       // the probe's TCP port
     int jobs = kDefaultJobs;                        // probes at a time, 1..kMaxJobs
+    TraceSink* trace = nullptr;  // told every datagram of the search and every probe's steps
 };
 
 // Unicast pacing: addresses whose first request goes out per millisecond. A /16 takes about

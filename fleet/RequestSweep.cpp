@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "fleet/Discovery.h"
+#include "link/LinkTrace.h"
 #include "link/SocketOps.h"
 
 namespace mervane::fleet {
@@ -39,7 +40,7 @@ constexpr int kFullBufferWaitMs = 20;  // between looks at a full buffer, so a s
 // giving up would lose the requests to the units behind them. Other errors (no route, a firewall)
 // lose only this destination's request.
 void sendRequest(int fd, uint32_t address, uint16_t port, std::span<const uint8_t> request,
-                 StopFlag& stop) {
+                 StopFlag& stop, TraceSink* trace) {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
@@ -48,7 +49,12 @@ void sendRequest(int fd, uint32_t address, uint16_t port, std::span<const uint8_
         const ssize_t n =
             ::sendto(fd, request.data(), request.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
                      reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-        if (n >= 0) return;
+        if (n >= 0) {
+            if (trace != nullptr) {
+                reportDatagram(*trace, TraceKind::kDatagramSent, fd, destination, request);
+            }
+            return;
+        }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             (void)pollFor(fd, POLLOUT, kFullBufferWaitMs);
         } else if (errno == ENOBUFS) {
@@ -127,7 +133,7 @@ UniqueFd openSearchSocket(uint32_t localAddress, uint16_t unitPort, bool broadca
 }
 
 bool sendSearchRequests(int fd, const DestinationList& destinations, uint16_t port, StopFlag& stop,
-                        const std::function<void(size_t done)>& sent) {
+                        const std::function<void(size_t done)>& sent, TraceSink* trace) {
     const size_t total = destinations.size();
     const Clock::time_point start = Clock::now();
     // Whole milliseconds, so that the sender wakes once per batch rather than per address.
@@ -145,13 +151,13 @@ bool sendSearchRequests(int fd, const DestinationList& destinations, uint16_t po
         Clock::time_point now = Clock::now();
         if (first < total && firstDue(first) <= now) {
             for (; first < total && firstDue(first) <= now; ++first)
-                sendRequest(fd, destinations.at(first), port, kRequestF6, stop);
+                sendRequest(fd, destinations.at(first), port, kRequestF6, stop, trace);
             now = Clock::now();
             batches.emplace_back(first, now);
         }
         while (!batches.empty() && batches.front().second + kSecondRequestDelay <= now) {
             for (; second < batches.front().first; ++second)
-                sendRequest(fd, destinations.at(second), port, kRequestLN, stop);
+                sendRequest(fd, destinations.at(second), port, kRequestLN, stop, trace);
             batches.pop_front();
         }
         if (stop.requested()) return false;

@@ -10,6 +10,7 @@
 
 #include "fleet/DiscoveryTargets.h"
 #include "fleet/StopFlag.h"
+#include "link/TraceEvent.h"
 #include "link/UniqueFd.h"
 
 namespace mervane::fleet {
@@ -39,8 +40,9 @@ UniqueFd openSearchSocket(uint32_t localAddress, uint16_t unitPort, bool broadca
 // Sends each destination 00 00 00 F6 and, 10 ms later, "LN", to `port`, pacing the first requests
 // at kAddressesPerMs per millisecond so that neither the sending socket nor a switch drops any.
 // `sent(done)` is told how many destinations have had both requests, now and then and at the end.
-// Returns when every request has gone, or false at once on a stop.
+// Returns when every request has gone, or false at once on a stop. With `trace`, each request
+// that went is reported to it.
 bool sendSearchRequests(int fd, const DestinationList& destinations, uint16_t port, StopFlag& stop,
-                        const std::function<void(size_t done)>& sent);
+                        const std::function<void(size_t done)>& sent, TraceSink* trace = nullptr);
 
 }  // namespace mervane::fleet

@@ -1,5 +1,6 @@
 #include "tools/cli/CliProgram.h"
 
+#include <memory>
 #include <ostream>
 #include <variant>
 
@@ -12,6 +13,7 @@
 #include "tools/cli/DiscoverCommand.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/FleetCommand.h"
+#include "tools/cli/TraceOutput.h"
 #include "tools/cli/UnitCommand.h"
 
 namespace mervane::cli {
@@ -49,13 +51,23 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return exit->status;
     }
     const CliRequest& request = std::get<CliRequest>(parsed);
+    std::unique_ptr<TraceOutput> trace;
+    if (request.tracePath) {
+        auto opened = TraceOutput::open(*request.tracePath, request.json, err);
+        if (const auto* exit = std::get_if<CliExit>(&opened)) {
+            err << exit->err << std::flush;
+            return exit->status;
+        }
+        trace = std::move(std::get<std::unique_ptr<TraceOutput>>(opened));
+    }
+    TraceSink* traceSink = trace ? &trace->sink() : nullptr;
     if (request.command == CliCommand::kAdapters) {
         return listAdapters(request, adapterSource, out, err);
     }
     if (request.command == CliCommand::kDiscover) {
         LinuxAdapterSource machine;
         const DiscoverEnvironment environment{adapterSource != nullptr ? *adapterSource : machine,
-                                              resolveWithSystem, preparePlan};
+                                              resolveWithSystem, preparePlan, traceSink};
         return runDiscover(request, environment, out, err);
     }
 
@@ -66,16 +78,21 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     const CommandInputs& unitInputs = std::get<CommandInputs>(inputs);
     const fleet::Profile* profile = unitInputs.profile ? &*unitInputs.profile : nullptr;
+    const std::function<void(DeviceLink&)> prepareTracedLink = [&prepareLink,
+                                                                traceSink](DeviceLink& link) {
+        link.trace().setSink(traceSink);
+        if (prepareLink) prepareLink(link);
+    };
     if (unitInputs.severalHosts) {
         // Units being written to are finished on Ctrl+C, the others reported as not started.
         if (interruption != nullptr) interruption->setEndsAtOnceWhenIdle(false);
-        const FleetSetup setup{request, unitInputs.hosts, profile, interruption, prepareLink};
+        const FleetSetup setup{request, unitInputs.hosts, profile, interruption, prepareTracedLink};
         return runFleet(setup, out, err);
     }
 
     DeviceLink link;
     link.setLocalBindAddress(request.localBindAddress);
-    if (prepareLink) prepareLink(link);
+    prepareTracedLink(link);
 
     const std::string& host = unitInputs.hosts.front();
     ConsoleWindow window(host, request.port, in, err);

@@ -132,6 +132,8 @@ struct RawOptions {
     std::vector<std::string> times;
     std::string interval;
     std::string jobs;
+    std::string trace;
+    bool traceGiven = false;
 };
 
 std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest request) {
@@ -154,6 +156,10 @@ std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest requ
         request.hostsFile = raw.hostsFile;
     }
     if (!raw.profile.empty()) request.profilePath = raw.profile;
+    if (raw.traceGiven) {
+        if (raw.trace.empty()) return usageError("--trace: a file name or - is needed");
+        request.tracePath = raw.trace;
+    }
     if (!raw.bind.empty()) {
         in_addr address{};
         if (inet_pton(AF_INET, raw.bind.c_str(), &address) != 1) {
@@ -256,6 +262,12 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     app.add_option("--jobs", raw.jobs, "Units worked on at a time, 1..256 (default 16)")
         ->type_name("N")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--trace", raw.trace,
+                   "Write every datagram, request, reply and time-out to FILE or - (standard "
+                   "error), one line each; JSON lines with --json")
+        ->type_name("FILE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->each([&raw](const std::string&) { raw.traceGiven = true; });
 
     std::array<CLI::App*, kCommands.size()> commands{};
     for (size_t i = 0; i < kCommands.size(); ++i) {

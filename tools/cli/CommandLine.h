@@ -48,6 +48,9 @@ struct CliRequest {
     // or something that may be a host name); none means a broadcast on each adapter.
     std::vector<std::string> targets;
     bool probe = true;  // kDiscover without --no-probe
+    // --trace FILE: every datagram, request, reply, time-out and pause of the command, one line
+    // each ("-": standard error), as JSON lines with --json.
+    std::optional<std::string> tracePath;
 };
 
 // A command line that ends before any unit is contacted: help, the version, or a usage error.

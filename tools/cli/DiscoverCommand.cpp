@@ -66,6 +66,7 @@ int runDiscover(const CliRequest& request, const DiscoverEnvironment& environmen
     plan.probe = request.probe;
     plan.tcpPort = request.port;
     plan.jobs = request.jobs;
+    plan.trace = environment.trace;
     if (!planDestinations(request, environment, plan, err)) {
         err << std::flush;
         return kExitFailed;

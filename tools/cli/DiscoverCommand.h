@@ -16,6 +16,7 @@ struct DiscoverEnvironment {
     AdapterSource& adapters;
     HostResolver resolver = resolveWithSystem;
     std::function<void(fleet::DiscoveryPlan&)> preparePlan;
+    TraceSink* trace = nullptr;  // --trace
 };
 
 // The discover command: builds the search from the request (targets unicast; without one, a

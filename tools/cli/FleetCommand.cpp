@@ -125,8 +125,9 @@ int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
     // Even when the request came while the last units were being written, and every unit was
     // finished: the run was interrupted, as a single unit's is.
     if (setup.interruption != nullptr && setup.interruption->requested()) {
-        err << "mervane-cli: interrupted: " << notStarted << " of " << hosts.size()
-            << " units not started\n"
+        // One insertion, so that a trace on standard error cannot split the line.
+        err << ("mervane-cli: interrupted: " + std::to_string(notStarted) + " of " +
+                std::to_string(hosts.size()) + " units not started\n")
             << std::flush;
         status = kExitFailed;
     }

@@ -1,0 +1,45 @@
+#include "tools/cli/TraceOutput.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+
+namespace mervane::cli {
+
+std::variant<std::unique_ptr<TraceOutput>, CliExit> TraceOutput::open(const std::string& path,
+                                                                      bool json,
+                                                                      std::ostream& err) {
+    if (path == "-") return std::unique_ptr<TraceOutput>(new TraceOutput(UniqueFd(), &err, json));
+    UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file.valid()) {
+        return usageError("--trace " + path + ": cannot be written (" + std::strerror(errno) + ")");
+    }
+    return std::unique_ptr<TraceOutput>(new TraceOutput(std::move(file), nullptr, json));
+}
+
+TraceOutput::TraceOutput(UniqueFd file, std::ostream* stream, bool json)
+    : file_(std::move(file)),
+      stream_(stream),
+      sink_(json, [this](const std::string& line) { write(line); }) {}
+
+void TraceOutput::write(const std::string& line) {
+    const std::string text = line + '\n';
+    if (stream_ != nullptr) {
+        // One insertion: standard error is unbuffered, and a line must not be split by the
+        // messages the command writes there meanwhile.
+        *stream_ << text << std::flush;
+        return;
+    }
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(file_.get(), text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // a full disk loses the trace, never the command
+        written += static_cast<size_t>(n);
+    }
+}
+
+}  // namespace mervane::cli
