@@ -46,10 +46,12 @@ class UdpExchange {
     }
 
     void send(std::span<const uint8_t> request) {
-        // Results are not checked: a lost request shows up as a missing reply.
-        (void)::sendto(fd_, request.data(), request.size(), MSG_NOSIGNAL,
-                       reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
-        trace_.datagramSent(fd_, destination_, request);
+        // Results are not acted on: a lost request shows up as a missing reply. The trace says
+        // which it was.
+        const ssize_t n =
+            ::sendto(fd_, request.data(), request.size(), MSG_NOSIGNAL,
+                     reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
+        trace_.datagramSent(fd_, destination_, request, n < 0 ? winsockErrorFromErrno(errno) : 0);
     }
 
     // Receives one datagram of at most `capacity` bytes (a longer one fails) and makes its

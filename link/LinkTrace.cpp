@@ -65,13 +65,15 @@ void LinkTrace::deliver(TraceEvent& e) {
     sink->record(e);
 }
 
-void LinkTrace::datagramSent(int fd, const sockaddr_in& peer, std::span<const uint8_t> bytes) {
+void LinkTrace::datagramSent(int fd, const sockaddr_in& peer, std::span<const uint8_t> bytes,
+                             int error) {
     lastCommand_ = requestName(bytes);
     if (!on()) return;
-    TraceEvent e = event(TraceKind::kDatagramSent, true);
+    TraceEvent e = event(error == 0 ? TraceKind::kDatagramSent : TraceKind::kSendFailed, true);
     e.local = localAddressOf(fd);
     e.peer = peer;
     e.bytes = bytes;
+    e.error = error;
     deliver(e);
 }
 

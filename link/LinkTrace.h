@@ -31,7 +31,8 @@ class LinkTrace {
     bool on() const { return sink_.load(std::memory_order_acquire) != nullptr; }
 
     // Identification over UDP from socket `fd`.
-    void datagramSent(int fd, const sockaddr_in& peer, std::span<const uint8_t> bytes);
+    // `error`: the Windows Sockets number when the send failed, else 0.
+    void datagramSent(int fd, const sockaddr_in& peer, std::span<const uint8_t> bytes, int error);
     void datagramReceived(int fd, const sockaddr_in& source, std::span<const uint8_t> bytes);
     // A receive that failed with Windows Sockets `error` (10060: timed out).
     void datagramFailed(const sockaddr_in& peer, int error);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -139,11 +140,26 @@ std::vector<std::pair<size_t, bool>> requestsSoFar(FleetPlant& plant) {
     return requests;
 }
 
+// Each unit's requests as the trace shows them (hex), by host. Every line must be whole.
+std::map<std::string, std::vector<std::string>> tracedRequests(const std::string& trace) {
+    std::map<std::string, std::vector<std::string>> sent;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+        EXPECT_FALSE(event.is_discarded()) << line;
+        if (event.is_discarded() || event.value("event", "") != "send") continue;
+        const std::string unit = event.value("unit", "");
+        sent[unit.substr(0, unit.find(':'))].push_back(event.value("bytes", ""));
+    }
+    return sent;
+}
+
 // One apply, interrupted once `beforeInterrupt` returns (it is called once the program has
 // reached the first unit), or not at all without it.
 Round applyRound(FleetPlant& plant, const std::function<void()>& beforeInterrupt) {
     plant.reset(slightlySlow());
-    CliChild child(plant.applyArgs({"--jobs", "6"}), plant);
+    CliChild child(plant.applyArgs({"--jobs", "6", "--trace", plant.file("trace").string()}),
+                   plant);
     Round round;
     waitUntil([&plant] { return !plant[0].received().empty(); });
     const auto firstContact = steady_clock::now();
@@ -181,6 +197,17 @@ Round applyRound(FleetPlant& plant, const std::function<void()>& beforeInterrupt
             ADD_FAILURE() << plant.host(i)
                           << " holds neither its old nor the new settings: " << result;
         }
+    }
+    // The trace is complete after Ctrl+C: every request each unit received, in order. (A unit
+    // that replies late may still be taking the last datagram in.)
+    auto traced = tracedRequests(fileText(plant.file("trace")));
+    for (size_t i = 0; i < plant.size(); ++i) {
+        (void)plant[i].waitForReceived(traced[plant.host(i)].size(), 2s);
+        std::vector<std::string> received;
+        for (const sim::ReceivedRecord& r : plant[i].received()) {
+            received.push_back(sim::hexText(r.bytes));
+        }
+        EXPECT_EQ(traced[plant.host(i)], received) << plant.host(i);
     }
     const std::string summary = "interrupted: " + std::to_string(round.notStarted) + " of " +
                                 std::to_string(kUnits) + " units not started";
