@@ -36,7 +36,7 @@ _mervane_cli() {
             mapfile -t COMPREPLY < <(compgen -W "1 4 16 64 256" -- "$cur")
             return
             ;;
-        --hosts | --profile)
+        --hosts | --profile | --trace)
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             return
             ;;
@@ -63,7 +63,7 @@ _mervane_cli() {
             continue
         fi
         case $word in
-            --bind | -T | --port | --jobs | --hosts | --mask | --times | --interval | --profile) skip=1 ;;
+            --bind | -T | --port | --jobs | --hosts | --trace | --mask | --times | --interval | --profile) skip=1 ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -73,7 +73,7 @@ _mervane_cli() {
         esac
     done
 
-    local options="--bind -T --port --json --yes --jobs --hosts -h --help"
+    local options="--bind -T --port --json --yes --jobs --hosts --trace -h --help"
     case $command in
         "")
             if [[ $cur == -* ]]; then
