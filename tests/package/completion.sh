@@ -33,7 +33,7 @@ expect() {
 
 expect "read apply start stop adapters discover" mervane-cli ""
 expect "apply adapters" mervane-cli --json -T 500 a
-expect "--bind --port --json --yes --jobs --hosts --help --profile --mask --times --interval --verify" \
+expect "--bind --port --json --yes --jobs --hosts --trace --help --profile --mask --times --interval --verify" \
     mervane-cli --port = 7 apply --times 1 : 5 : 10 h --
 expect "--hosts" mervane-cli read h --hos
 expect "--no-probe" mervane-cli --jobs 4 discover 10.0.0.0/24 --no
