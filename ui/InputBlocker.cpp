@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace mervane {
 
 namespace {
@@ -47,7 +49,10 @@ void InputBlocker::setActive(bool active) {
 
 bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget != nullptr && widget->window() == &window_ && isInput(*event)) return true;
+    if (widget != nullptr && widget->window() == &window_ && isInput(*event) &&
+        std::find(letThrough_.begin(), letThrough_.end(), widget) == letThrough_.end()) {
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <vector>
+
 class QWidget;
 
 namespace mervane {
@@ -9,7 +11,8 @@ namespace mervane {
 // While active, keeps mouse and keyboard input away from one window and everything in it,
 // except Esc, so that the window can still be closed while an exchange runs. Other windows (the
 // message boxes the exchange shows) get their input as usual. The window shows the wait cursor
-// meanwhile.
+// meanwhile. Controls let through (letThrough) take their input all the same: they must not
+// depend on what the exchange is doing.
 class InputBlocker final : public QObject {
   public:
     explicit InputBlocker(QWidget& window);
@@ -17,6 +20,8 @@ class InputBlocker final : public QObject {
 
     void setActive(bool active);
     bool active() const { return active_; }
+    // `control`, a control of the window, takes its input even while input is kept away.
+    void letThrough(const QWidget& control) { letThrough_.push_back(&control); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -24,6 +29,7 @@ class InputBlocker final : public QObject {
   private:
     QWidget& window_;
     bool active_ = false;
+    std::vector<const QWidget*> letThrough_;
 };
 
 }  // namespace mervane

@@ -144,6 +144,10 @@ void CMervaneDlg::bindControls() {
     connect(ui.StartStopButton, &QPushButton::clicked, this, &CMervaneDlg::onStartStop);
     connect(ui.SaveProfileButton, &QPushButton::clicked, this, &CMervaneDlg::onSaveProfile);
     connect(ui.LoadProfileButton, &QPushButton::clicked, this, &CMervaneDlg::onLoadProfile);
+    connect(ui.TraceButton, &QPushButton::toggled, &traceLog_, &TraceLog::setOn);
+    connect(&traceLog_, &TraceLog::switchedOff, this,
+            [this] { ui_->TraceButton->setChecked(false); });
+    inputBlocker_.letThrough(*ui.TraceButton);
 
     layoutInDialogUnits(*this);
 }
@@ -276,6 +280,8 @@ void CMervaneDlg::stopWorkers() {
     link_.stopSignal().request();
     if (exchange_.joinable()) exchange_.join();
     procedure_.shutdown();
+    // No worker is left to reach the sink.
+    traceLog_.setOn(false);
     inputBlocker_.setActive(false);
 }
 

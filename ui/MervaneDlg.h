@@ -20,6 +20,7 @@
 #include "ui/MessagePresenter.h"
 #include "ui/ProfileFiles.h"
 #include "ui/SettingsPanel.h"
+#include "ui/TraceLog.h"
 #include "ui/UnitSearch.h"
 #include "ui/WindowThreadCalls.h"
 
@@ -49,6 +50,9 @@ class DiscoveryDialog;
 // file (ProfileFiles) on the window thread. Saving gathers the panel as "設定反映" would, into a
 // copy; loading fills the panel from a copy of the link's settings with the profile applied.
 // Neither talks to the unit or changes the link's settings: "設定反映" writes what the panel shows.
+//
+// "通信ログ" switches the link's traffic log (TraceLog) on and off in any state, even while an
+// exchange keeps input away from the rest of the window; the log shows in a window of its own.
 class CMervaneDlg final : public QDialog, public OperatorWindow {
     Q_OBJECT
 
@@ -82,6 +86,10 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     // How "保存..." and "読込..." ask for a file; by default the file dialogs.
     void setProfilePathChooser(ProfilePathChooser chooser) {
         profiles_.setPathChooser(std::move(chooser));
+    }
+    // How the log window's "保存..." asks for a file; by default the file dialog.
+    void setTraceLogPathChooser(TraceLogPathChooser chooser) {
+        traceLog_.window().setPathChooser(std::move(chooser));
     }
 
     // OperatorWindow.
@@ -146,6 +154,10 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     SettingsPanel panel_;
     InputBlocker inputBlocker_{*this};
     WindowThreadCalls calls_{*this};
+    // Its sink is reached from the workers: it goes after them, and is switched off once they end.
+    TraceLog traceLog_{link_, *this, [this](const QString& text) {
+                           presenter_.showMessage(&traceLog_.window(), applicationTitle_, text);
+                       }};
     // Taken on the window thread before the worker starts, read by the worker; declared before
     // the procedure so that they outlive its worker.
     std::string pressedAddress_;

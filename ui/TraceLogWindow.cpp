@@ -1,0 +1,127 @@
+#include "ui/TraceLogWindow.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace mervane {
+
+namespace {
+
+QString suggestedPath() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = QFileInfo(documents).isDir() ? documents : QDir::homePath();
+    return QDir(folder).filePath(QStringLiteral("mervane-log.txt"));
+}
+
+QString askWithFileDialog(QWidget& owner, const QString& suggested) {
+    return QFileDialog::getSaveFileName(&owner, QStringLiteral("通信ログの保存"), suggested,
+                                        QStringLiteral("テキスト (*.txt *.log)"));
+}
+
+}  // namespace
+
+TraceLogWindow::TraceLogWindow(QWidget& owner, Report report)
+    : QWidget(&owner, Qt::Window),
+      owner_(owner),
+      report_(std::move(report)),
+      view_(new QPlainTextEdit(this)),
+      saveButton_(new QPushButton(QStringLiteral("保存..."), this)),
+      clearButton_(new QPushButton(QStringLiteral("クリア"), this)) {
+    setObjectName(QStringLiteral("TraceLogWindow"));
+    setWindowTitle(QStringLiteral("通信ログ"));
+    view_->setObjectName(QStringLiteral("TraceView"));
+    saveButton_->setObjectName(QStringLiteral("TraceSaveButton"));
+    clearButton_->setObjectName(QStringLiteral("TraceClearButton"));
+
+    view_->setReadOnly(true);
+    view_->setMaximumBlockCount(kMaxLines);
+    view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Wide enough for a request of the longest kind without scrolling sideways.
+    const QFontMetrics metrics(view_->font());
+    view_->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('0')) * 100,
+                          metrics.lineSpacing() * 20);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(saveButton_);
+    buttons->addWidget(clearButton_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(view_);
+    layout->addLayout(buttons);
+
+    connect(saveButton_, &QPushButton::clicked, this, &TraceLogWindow::onSave);
+    connect(clearButton_, &QPushButton::clicked, this, &TraceLogWindow::onClear);
+}
+
+void TraceLogWindow::appendLine(const QString& line) {
+    view_->appendPlainText(line);
+}
+
+QStringList TraceLogWindow::lines() const {
+    QStringList shown;
+    for (QTextBlock block = view_->document()->begin(); block.isValid(); block = block.next())
+        shown << block.text();
+    // An empty view still has its one empty block.
+    if (shown.size() == 1 && shown.front().isEmpty()) shown.clear();
+    return shown;
+}
+
+void TraceLogWindow::showBesideOwner() {
+    if (!placed_) {
+        placed_ = true;
+        adjustSize();
+        const QRect ownerFrame = owner_.frameGeometry();
+        QPoint at(ownerFrame.right() + 1, ownerFrame.top());
+        // Kept on the owner's screen: beside it while there is room, else over its right edge.
+        if (const QScreen* screen = owner_.screen()) {
+            const QRect room = screen->availableGeometry();
+            at.setX(
+                std::max(room.left(), std::min(at.x(), room.right() + 1 - frameSize().width())));
+            at.setY(
+                std::max(room.top(), std::min(at.y(), room.bottom() + 1 - frameSize().height())));
+        }
+        move(at);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void TraceLogWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    emit closedByOperator();
+}
+
+void TraceLogWindow::onSave() {
+    const QString path =
+        chooser_ ? chooser_(*this, suggestedPath()) : askWithFileDialog(*this, suggestedPath());
+    if (path.isEmpty()) return;
+    QString text = lines().join(QLatin1Char('\n'));
+    if (!text.isEmpty()) text += QLatin1Char('\n');
+    const QByteArray bytes = text.toUtf8();
+    // Written beside the file and renamed over it: a failed write leaves an older log whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        report_(QStringLiteral("通信ログを保存できませんでした: %1").arg(path));
+}
+
+void TraceLogWindow::onClear() {
+    view_->clear();
+    emit cleared();
+}
+
+}  // namespace mervane
