@@ -373,6 +373,28 @@ void linkRows(Table& table, const UnitKind& kind, int runs, ConnectFloors& conne
     }
 }
 
+// 設定受信 on an open session with its trace written to a file, in turn with no trace: what the
+// trace costs the link itself, without the process around it.
+void tracedReadRow(Table& table, const UnitKind& kind, int runs) {
+    const auto unit = startUnit(kind, 0);
+    if (!unit) fail("cannot start the simulated unit on 127.0.0.1");
+    mervane::DeviceLink link;
+    link.setIdentificationPort(unit->udpPort());
+    mervane::bench::HeadlessOperator window("127.0.0.1", std::to_string(unit->tcpPort()));
+    mervane::ConnectionProcedure procedure(link, window);
+    procedure.onConnectClicked();
+    procedure.waitForWorker();
+    if (!procedure.connected()) fail("connect failed: " + window.lastMessage());
+    const auto figures = mervane::bench::measureTracedCalls(
+        link, [&] { return mervane::onReceiveSettings(link, window) == 0; }, runs);
+    procedure.onConnectClicked();  // disconnect
+    if (!figures.error.empty()) fail("read with a trace: " + figures.error);
+    const double untraced = figures.untracedMs.median();
+    const double traced = figures.tracedMs.median();
+    table.add({"Read (設定受信), the trace written to a file (link)", kind.label, "", ms(traced),
+               "", fixed(traced / untraced, 3) + " against no trace (" + ms(untraced) + ")", ""});
+}
+
 // Fields of the window probe's report line ("name=value ...").
 std::map<std::string, std::string> reportFields(const std::string& line) {
     std::map<std::string, std::string> fields;
@@ -515,6 +537,7 @@ int main(int argc, char** argv) {
     ConnectFloors connectFloors;
     for (const UnitKind* kind : {&kGeneration4, &kGeneration3}) {
         linkRows(table, *kind, options.runs, connectFloors);
+        tracedReadRow(table, *kind, options.runs * 2);
     }
     if (!options.linkOnly) {
         cliRows(table, options, options.runs, connectFloors);

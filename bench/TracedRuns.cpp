@@ -1,11 +1,17 @@
 #include "bench/TracedRuns.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "bench/ProcessRun.h"
 #include "bench/ScratchDirectory.h"
+#include "link/DeviceLink.h"
+#include "link/TraceLines.h"
+#include "link/UniqueFd.h"
 
 namespace mervane::bench {
 
@@ -34,6 +40,38 @@ TracedRunFigures measureTracedRuns(const std::vector<std::string>& argv, int run
                     if (!figures.error.empty()) return figures;
                 }
                 if (run >= 0) (trace ? figures.tracedMs : figures.untracedMs).add(result.wallMs);
+            }
+        }
+    } catch (const std::runtime_error& failure) {
+        figures.error = failure.what();
+    }
+    return figures;
+}
+
+TracedRunFigures measureTracedCalls(DeviceLink& link, const std::function<bool()>& call, int runs) {
+    TracedRunFigures figures;
+    try {
+        const ScratchDirectory scratch("mervane-bench-trace");
+        const std::string path = scratch.file("trace.txt");
+        const UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!file.valid()) throw std::runtime_error("cannot write " + path);
+        TraceLineSink sink(false, [&file](const std::string& line) {
+            const std::string text = line + '\n';
+            if (::write(file.get(), text.data(), text.size()) < 0) return;  // as the command does
+        });
+        for (int run = -1; run < runs; ++run) {
+            const bool tracedFirst = run % 2 != 0;
+            for (const bool trace : {tracedFirst, !tracedFirst}) {
+                link.trace().setSink(trace ? &sink : nullptr);
+                const int64_t start = monotonicNs();
+                const bool ok = call();
+                const double elapsedMs = static_cast<double>(monotonicNs() - start) / 1e6;
+                link.trace().setSink(nullptr);
+                if (!ok) {
+                    figures.error = trace ? "traced call failed" : "untraced call failed";
+                    return figures;
+                }
+                if (run >= 0) (trace ? figures.tracedMs : figures.untracedMs).add(elapsedMs);
             }
         }
     } catch (const std::runtime_error& failure) {

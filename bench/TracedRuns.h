@@ -6,6 +6,10 @@
 
 #include "bench/Measure.h"
 
+namespace mervane {
+class DeviceLink;
+}
+
 namespace mervane::bench {
 
 // One command as a whole process, as given and with "--trace FILE" put before its other
@@ -25,5 +29,9 @@ using TraceCheck = std::function<std::string(const std::string& trace)>;
 // The first run of all is the traced one that `check` is handed.
 TracedRunFigures measureTracedRuns(const std::vector<std::string>& argv, int runs,
                                    const TraceCheck& check);
+
+// `call` on `link` (true: it succeeded), timed as above: with a sink that writes each line of the
+// trace to a file with a write of its own, as `mervane-cli --trace FILE` does, and with none.
+TracedRunFigures measureTracedCalls(DeviceLink& link, const std::function<bool()>& call, int runs);
 
 }  // namespace mervane::bench
