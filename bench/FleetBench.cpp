@@ -9,15 +9,12 @@
 //
 //   mervane-bench-fleet [--runs N] [--units 1,10,50,250] [--jobs N] [--cli PATH]
 
-#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -30,6 +27,7 @@
 #include "bench/ProfileVariants.h"
 #include "bench/ReplayAtOnce.h"
 #include "bench/RequestTimes.h"
+#include "bench/ScratchDirectory.h"
 #include "sim/SimulatedPlant.h"
 
 namespace {
@@ -92,34 +90,6 @@ Options parseOptions(int argc, char** argv) {
     return options;
 }
 
-// A directory of its own for the host lists and profiles, removed with everything in it.
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "mervane-bench-fleet.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw Failure("cannot make a scratch directory");
-        path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    std::string write(const std::string& name, const std::string& text) const {
-        const std::string file = (path_ / name).string();
-        std::ofstream out(file);
-        out << text;
-        if (!out.flush()) throw Failure("cannot write " + file);
-        return file;
-    }
-
-  private:
-    std::filesystem::path path_;
-};
-
 // Elements of the --json array that name a unit without an error and, for an apply, verified.
 int unitsDone(const std::string& output, bool apply) {
     const nlohmann::json array = nlohmann::json::parse(output, nullptr, false);
@@ -169,7 +139,7 @@ struct Series {
 class FleetRuns {
   public:
     FleetRuns(const Options& options, sim::SimulatedPlant& plant, bench::RequestTimes& requests,
-              const ScratchDirectory& scratch)
+              const bench::ScratchDirectory& scratch)
         : options_(options), plant_(plant), requests_(requests) {
         std::string hosts;
         for (int count = 1; count <= options.units.back(); ++count) {
@@ -358,7 +328,7 @@ int run(int argc, char** argv) {
     std::string error;
     if (!plant.start(&error)) throw Failure("cannot start the plant: " + error);
 
-    const ScratchDirectory scratch;
+    const bench::ScratchDirectory scratch("mervane-bench-fleet");
     FleetRuns runs(options, plant, requests, scratch);
     std::vector<Series> all;
     for (const int delayMs : {0, kSlowReplyMs}) {
@@ -375,7 +345,7 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         return run(argc, argv);
-    } catch (const Failure& failure) {
+    } catch (const std::runtime_error& failure) {  // a Failure, or no scratch directory
         std::fprintf(stderr, "mervane-bench-fleet: %s\n", failure.what());
         return 1;
     }

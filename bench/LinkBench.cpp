@@ -24,6 +24,7 @@
 #include "bench/HeadlessOperator.h"
 #include "bench/Measure.h"
 #include "bench/ProcessRun.h"
+#include "bench/TracedRuns.h"
 #include "link/ConnectionProcedure.h"
 #include "link/DeviceLink.h"
 #include "link/Identification.h"
@@ -372,6 +373,28 @@ void linkRows(Table& table, const UnitKind& kind, int runs, ConnectFloors& conne
     }
 }
 
+// 設定受信 on an open session with its trace written to a file, in turn with no trace: what the
+// trace costs the link itself, without the process around it.
+void tracedReadRow(Table& table, const UnitKind& kind, int runs) {
+    const auto unit = startUnit(kind, 0);
+    if (!unit) fail("cannot start the simulated unit on 127.0.0.1");
+    mervane::DeviceLink link;
+    link.setIdentificationPort(unit->udpPort());
+    mervane::bench::HeadlessOperator window("127.0.0.1", std::to_string(unit->tcpPort()));
+    mervane::ConnectionProcedure procedure(link, window);
+    procedure.onConnectClicked();
+    procedure.waitForWorker();
+    if (!procedure.connected()) fail("connect failed: " + window.lastMessage());
+    const auto figures = mervane::bench::measureTracedCalls(
+        link, [&] { return mervane::onReceiveSettings(link, window) == 0; }, runs);
+    procedure.onConnectClicked();  // disconnect
+    if (!figures.error.empty()) fail("read with a trace: " + figures.error);
+    const double untraced = figures.untracedMs.median();
+    const double traced = figures.tracedMs.median();
+    table.add({"Read (設定受信), the trace written to a file (link)", kind.label, "", ms(traced),
+               "", fixed(traced / untraced, 3) + " against no trace (" + ms(untraced) + ")", ""});
+}
+
 // Fields of the window probe's report line ("name=value ...").
 std::map<std::string, std::string> reportFields(const std::string& line) {
     std::map<std::string, std::string> fields;
@@ -432,6 +455,27 @@ void windowRows(Table& table, const Options& options, const std::string& platfor
                fixed(connectedKiB.median() / 1024, 1) + " MiB", "", "", ""});
 }
 
+// What is wrong with the trace file of one `mervane-cli read` that made `requests` requests, or "".
+std::string traceProblem(const std::string& trace, size_t requests, const UnitKind& kind) {
+    // A line for each request and each reply, less one: the first identification reply answers
+    // either of the two requests before it. The probe's and the session's connections add their
+    // connect, its result, the drain and the close each, the datagram socket its close. A letter
+    // unit's query reply is read in two parts, its bytes and then its terminator.
+    const size_t expected = 2 * requests - 1 + 2 * 4 + 1 + (kind.letters ? 1 : 0);
+    size_t lines = 0;
+    size_t sends = 0;
+    std::istringstream text(trace);
+    for (std::string line; std::getline(text, line); ++lines) {
+        if (line.find(" -> ") != std::string::npos && !line.ends_with("  connect")) ++sends;
+    }
+    if (trace.empty() || trace.back() != '\n' || lines != expected || sends != requests) {
+        return "the trace holds " + std::to_string(lines) + " lines, " + std::to_string(sends) +
+               " of them requests; expected " + std::to_string(expected) + ", " +
+               std::to_string(requests) + " of them requests";
+    }
+    return "";
+}
+
 void cliRows(Table& table, const Options& options, int runs, const ConnectFloors& connectFloors) {
     // What starting and ending the program costs, with no unit involved.
     Samples startMs;
@@ -464,6 +508,22 @@ void cliRows(Table& table, const Options& options, int runs, const ConnectFloors
                    connectRatio(wallMs.median(), floor, 1.10), "≤ 1.10"});
         table.add({"`mervane-cli read`, peak resident memory", kind->label, "",
                    fixed(peakKiB.median() / 1024, 1) + " MiB", "", "", ""});
+
+        // The same read with its trace written to a file, in turn with it untraced.
+        unit->clearReceived();
+        const auto traced = mervane::bench::measureTracedRuns(
+            {options.cli, "--port", std::to_string(unit->tcpPort()), "read", "127.0.0.1"}, runs,
+            [&unit, kind](const std::string& trace) {
+                return traceProblem(trace, unit->received().size(), *kind);
+            });
+        if (!traced.error.empty()) fail("mervane-cli --trace FILE read: " + traced.error);
+        const double untracedMs = traced.untracedMs.median();
+        table.add({"`mervane-cli read`, whole process, no trace (in turn with the next row)",
+                   kind->label, "", ms(untracedMs), "", "", ""});
+        table.add({"`mervane-cli --trace FILE read`, whole process, the trace written to a file",
+                   kind->label, "", ms(traced.tracedMs.median()), "",
+                   ratio(traced.tracedMs.median(), untracedMs, 1.05) + " against no trace",
+                   "≤ 1.05"});
     }
     table.add({"· `mervane-cli --version`, whole process (starting and ending it)", "", "",
                ms(startMs.median()), "", "", ""});
@@ -477,6 +537,7 @@ int main(int argc, char** argv) {
     ConnectFloors connectFloors;
     for (const UnitKind* kind : {&kGeneration4, &kGeneration3}) {
         linkRows(table, *kind, options.runs, connectFloors);
+        tracedReadRow(table, *kind, options.runs * 2);
     }
     if (!options.linkOnly) {
         cliRows(table, options, options.runs, connectFloors);
