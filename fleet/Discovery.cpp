@@ -177,7 +177,7 @@ DiscoveryReport Discovery::run(const DiscoveryPlan& plan, DiscoveryObserver& obs
             const size_t size = static_cast<size_t>(n);
             if (plan.trace != nullptr) {
                 reportDatagram(*plan.trace, TraceKind::kDatagramReceived, fd, source,
-                               std::span(buffer).first(std::min(size, buffer.size())));
+                               std::span(buffer).first(std::min(size, buffer.size())), size);
             }
             const auto verdict = collector.take(
                 source, std::span(buffer).first(std::min(size, buffer.size())), size);

@@ -74,7 +74,8 @@ class UdpExchange {
         }
         if (stop_.requested()) return false;  // a shutdown makes the receive return empty
         const size_t kept = std::min(static_cast<size_t>(n), capacity);
-        trace_.datagramReceived(fd_, source, std::span<const uint8_t>(reply_).first(kept));
+        trace_.datagramReceived(fd_, source, std::span<const uint8_t>(reply_).first(kept),
+                                static_cast<size_t>(n));
         if (static_cast<size_t>(n) > capacity) {
             setLastSocketError(wsa::kMessageSize);
             trace_.datagramFailed(source, wsa::kMessageSize);

@@ -37,7 +37,7 @@ std::array<char, 3> requestName(std::span<const uint8_t> request) {
 }
 
 void reportDatagram(TraceSink& sink, TraceKind kind, int fd, const sockaddr_in& peer,
-                    std::span<const uint8_t> bytes) {
+                    std::span<const uint8_t> bytes, size_t length) {
     TraceEvent e;
     e.kind = kind;
     e.datagram = true;
@@ -45,6 +45,7 @@ void reportDatagram(TraceSink& sink, TraceKind kind, int fd, const sockaddr_in& 
     e.peer = peer;
     if (kind == TraceKind::kDatagramSent) e.command = requestName(bytes);
     e.bytes = bytes;
+    if (length > bytes.size()) e.count = static_cast<long>(length);
     e.at = std::chrono::steady_clock::now();
     sink.record(e);
 }
@@ -77,13 +78,14 @@ void LinkTrace::datagramSent(int fd, const sockaddr_in& peer, std::span<const ui
     deliver(e);
 }
 
-void LinkTrace::datagramReceived(int fd, const sockaddr_in& source,
-                                 std::span<const uint8_t> bytes) {
+void LinkTrace::datagramReceived(int fd, const sockaddr_in& source, std::span<const uint8_t> bytes,
+                                 size_t length) {
     if (!on()) return;
     TraceEvent e = event(TraceKind::kDatagramReceived, true);
     e.local = localAddressOf(fd);
     e.peer = source;
     e.bytes = bytes;
+    if (length > bytes.size()) e.count = static_cast<long>(length);
     deliver(e);
 }
 

@@ -33,7 +33,9 @@ class LinkTrace {
     // Identification over UDP from socket `fd`.
     // `error`: the Windows Sockets number when the send failed, else 0.
     void datagramSent(int fd, const sockaddr_in& peer, std::span<const uint8_t> bytes, int error);
-    void datagramReceived(int fd, const sockaddr_in& source, std::span<const uint8_t> bytes);
+    // `length`: the datagram's own, which is more than `bytes` when it did not fit.
+    void datagramReceived(int fd, const sockaddr_in& source, std::span<const uint8_t> bytes,
+                          size_t length);
     // A receive that failed with Windows Sockets `error` (10060: timed out).
     void datagramFailed(const sockaddr_in& peer, int error);
     void datagramSocketClosed(const sockaddr_in& peer);
@@ -70,7 +72,7 @@ class LinkTrace {
 // Reports one datagram of socket `fd` (kDatagramSent or kDatagramReceived) straight to `sink`, for
 // the search, which talks to many units from one socket without a link.
 void reportDatagram(TraceSink& sink, TraceKind kind, int fd, const sockaddr_in& peer,
-                    std::span<const uint8_t> bytes);
+                    std::span<const uint8_t> bytes, size_t length = 0);
 
 // The name a request is known by: its two letters ("OJ", "UU"), the last byte of an
 // identification request ("F6"), or the first byte of a binary command ("E1"), in hex.

@@ -12,7 +12,8 @@ namespace mervane {
 // What a link did on the wire, one step at a time. Reported to a TraceSink when one is set.
 enum class TraceKind : uint8_t {
     kDatagramSent,      // UDP request: local, peer, bytes, command
-    kDatagramReceived,  // UDP reply: local, peer (its source), bytes, command it answers
+    kDatagramReceived,  // UDP reply: local, peer (its source), bytes, command it answers;
+                        // count = its length when longer than the bytes kept
     kConnecting,        // TCP connect started: peer
     kConnected,         // TCP connect done: local, peer
     kConnectFailed,     // TCP connect failed: peer, error

@@ -88,9 +88,12 @@ std::string jsonString(const std::string& text) {
 
 // What happened, for the text line.
 std::string detailText(const TraceEvent& e) {
-    const std::string bytes = std::to_string(e.bytes.size()) +
-                              (e.bytes.size() == 1 ? " byte  " : " bytes  ") + hexBytes(e.bytes) +
-                              "  |" + printable(e.bytes) + '|';
+    // A datagram too long for its buffer: its length, and the bytes that were read of it.
+    const bool cut = e.kind == TraceKind::kDatagramReceived && e.count > 0;
+    const std::string length =
+        cut ? std::to_string(e.count) + " bytes, " + std::to_string(e.bytes.size()) + " read  "
+            : std::to_string(e.bytes.size()) + (e.bytes.size() == 1 ? " byte  " : " bytes  ");
+    const std::string bytes = length + hexBytes(e.bytes) + "  |" + printable(e.bytes) + '|';
     switch (e.kind) {
         case TraceKind::kDatagramSent:
         case TraceKind::kDatagramReceived:
@@ -134,7 +137,8 @@ std::string jsonLine(const TraceEvent& e, double seconds) {
                        '"';
     if (e.command[0] != '\0') line += ",\"command\":" + jsonString(e.command.data());
     if (!e.bytes.empty()) {
-        line += ",\"length\":" + std::to_string(e.bytes.size()) +
+        const bool cut = e.kind == TraceKind::kDatagramReceived && e.count > 0;
+        line += ",\"length\":" + std::to_string(cut ? e.count : static_cast<long>(e.bytes.size())) +
                 ",\"bytes\":" + jsonString(hexBytes(e.bytes)) +
                 ",\"printable\":" + jsonString(printable(e.bytes));
     }

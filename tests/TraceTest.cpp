@@ -89,6 +89,24 @@ TEST(TraceTest, ConnectReadApplyAndStartStopSendExactlyWhatTheUnitReceived) {
     EXPECT_EQ(sink.of(TraceKind::kDatagramReceived).front().command, "");
 }
 
+TEST(TraceTest, AnOversizedReplyShowsItsOwnLengthAndWhyItFailed) {
+    sim::UnitFaults faults;
+    faults.oversizedReplyTo = "F8";
+    auto unit = testing::startLoopbackUnit(testing::unitConfig(19, "_W", faults));
+    DeviceLink link;
+    testing::aimLinkAt(link, *unit);
+    KeepingSink sink;
+    link.trace().setSink(&sink);
+    ASSERT_NE(identifyUnit(link, 1000, unit->tcpPort(), "127.0.0.1"), kStatusOk);
+
+    const std::vector<KeptEvent> replies = sink.of(TraceKind::kDatagramReceived);
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[1].count, 125);  // the datagram's length, of which 124 fitted
+    EXPECT_EQ(replies[1].bytes.size(), 124u);
+    ASSERT_EQ(sink.of(TraceKind::kReceiveFailed).size(), 1u);
+    EXPECT_EQ(sink.of(TraceKind::kReceiveFailed).front().error, 10040);
+}
+
 struct SilentCase {
     const char* name;
     bool frame;          // receiveFrame, else receiveExact

@@ -50,10 +50,12 @@ TraceLogWindow::TraceLogWindow(QWidget& owner, Report report)
     view_->setMaximumBlockCount(kMaxLines);
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);
     view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // Wide enough for a request of the longest kind without scrolling sideways.
+    // At first wide enough for a request of the longest kind without scrolling sideways; on a
+    // narrow screen it may shrink to stay clear of the main window's controls.
     const QFontMetrics metrics(view_->font());
-    view_->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('0')) * 100,
-                          metrics.lineSpacing() * 20);
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    view_->setMinimumSize(digit * 40, metrics.lineSpacing() * 20);
+    resize(digit * 100, metrics.lineSpacing() * 24);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -83,12 +85,16 @@ QStringList TraceLogWindow::lines() const {
 void TraceLogWindow::showBesideOwner() {
     if (!placed_) {
         placed_ = true;
-        adjustSize();
         const QRect ownerFrame = owner_.frameGeometry();
         QPoint at(ownerFrame.right() + 1, ownerFrame.top());
-        // Kept on the owner's screen: beside it while there is room, else over its right edge.
+        // Kept on the owner's screen: beside it, narrower if need be, and only where even the
+        // narrowest does not fit, over its right edge.
         if (const QScreen* screen = owner_.screen()) {
             const QRect room = screen->availableGeometry();
+            const int frameExtra = frameSize().width() - width();
+            const int roomBeside = room.right() + 1 - at.x() - frameExtra;
+            if (roomBeside < width())
+                resize(std::max(roomBeside, minimumSizeHint().width()), height());
             at.setX(
                 std::max(room.left(), std::min(at.x(), room.right() + 1 - frameSize().width())));
             at.setY(
