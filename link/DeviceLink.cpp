@@ -11,6 +11,10 @@ namespace mervane {
 
 DeviceLink::DeviceLink(Clock& clock) : clock_(clock) {
     sessionSocket_.watchWith(&stopSignal_);
+    // The messages show the thread's last socket error, which a failure that sets none (a unit
+    // closing the connection) leaves as it was. A thread of a fleet's pool creates a link per
+    // unit: the number an earlier unit left on it must not appear in this one's messages.
+    setLastSocketError(0);
 }
 
 int DeviceLink::openSessionSocket(const sockaddr_in& remote, int& error) {

@@ -31,6 +31,7 @@ inline constexpr uint16_t kIdentificationPort = 30718;  // the units' UDP identi
 // (the window disables every control that would use the link while the worker runs).
 class DeviceLink {
   public:
+    // Clears the calling thread's last socket error: the link starts from none.
     explicit DeviceLink(Clock& clock = systemClock());
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;

@@ -100,5 +100,31 @@ TEST(FleetFaultsTest, EachMisbehavingUnitFailsAloneWithItsMessageAndNothingIsLef
     EXPECT_EQ(testing::settledCount(testing::threadCount, threadsBefore), threadsBefore);
 }
 
+TEST(FleetFaultsTest, AUnitsMessageNeverShowsTheErrorNumberAnEarlierUnitLeftOnItsThread) {
+    // One job thread: the reset the first unit meets is the thread's last error when the second
+    // unit's session is closed under it, which sets none.
+    const std::vector<Misbehaviour> inTurn = {
+        {0, with([](auto& f) { f.resetOnRequest = true; }), 2, "設定取得通信エラー: O10054", true},
+        {1, with([](auto& f) { f.closeMidReply = true; }), 2, "設定取得通信エラー: O0", true},
+    };
+    FleetPlant plant("127.0.80.", 2);
+    for (const Misbehaviour& m : inTurn) {
+        sim::SimulatedUnit& unit = plant[size_t(m.unit)];
+        unit.setReceiveObserver([&unit, m](const sim::ReceivedRecord& r) {
+            if (r.channel == sim::ReceivedRecord::Channel::kTcp && r.connection == m.armedAt) {
+                unit.setFaults(m.faults);
+            }
+        });
+    }
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(runCli(plant.applyArgs({"-T", "300", "--jobs", "1"}), in, out, err, false), 1);
+    auto results = testing::resultsByHost(out.str());
+    for (const Misbehaviour& m : inTurn) {
+        EXPECT_EQ(results[plant.host(size_t(m.unit))].value("error", ""), m.error) << out.str();
+    }
+}
+
 }  // namespace
 }  // namespace mervane::cli
