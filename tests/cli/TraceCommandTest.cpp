@@ -50,7 +50,10 @@ class TraceCommandTest : public ::testing::Test {
     }
 
     mervane::testing::SharedPortUnits units_;
-    std::string tracePath_ = ::testing::TempDir() + "trace.txt";
+    // One file per test: ctest runs the tests at once.
+    std::string tracePath_ = ::testing::TempDir() +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                             ".trace";
 };
 
 TEST_F(TraceCommandTest, WithSeveralHostsEachJsonLineNamesItsUnitAndCarriesItsBytes) {
