@@ -86,12 +86,18 @@ std::string jsonString(const std::string& text) {
     return quoted + '"';
 }
 
+// The length of what arrived: a datagram too long for its buffer is longer than its bytes kept.
+size_t ownLength(const TraceEvent& e) {
+    const bool cut = e.kind == TraceKind::kDatagramReceived && e.count > 0;
+    return cut ? static_cast<size_t>(e.count) : e.bytes.size();
+}
+
 // What happened, for the text line.
 std::string detailText(const TraceEvent& e) {
     // A datagram too long for its buffer: its length, and the bytes that were read of it.
-    const bool cut = e.kind == TraceKind::kDatagramReceived && e.count > 0;
+    const bool cut = ownLength(e) > e.bytes.size();
     const std::string length =
-        cut ? std::to_string(e.count) + " bytes, " + std::to_string(e.bytes.size()) + " read  "
+        cut ? std::to_string(ownLength(e)) + " bytes, " + std::to_string(e.bytes.size()) + " read  "
             : std::to_string(e.bytes.size()) + (e.bytes.size() == 1 ? " byte  " : " bytes  ");
     const std::string bytes = length + hexBytes(e.bytes) + "  |" + printable(e.bytes) + '|';
     switch (e.kind) {
@@ -137,8 +143,7 @@ std::string jsonLine(const TraceEvent& e, double seconds) {
                        '"';
     if (e.command[0] != '\0') line += ",\"command\":" + jsonString(e.command.data());
     if (!e.bytes.empty()) {
-        const bool cut = e.kind == TraceKind::kDatagramReceived && e.count > 0;
-        line += ",\"length\":" + std::to_string(cut ? e.count : static_cast<long>(e.bytes.size())) +
+        line += ",\"length\":" + std::to_string(ownLength(e)) +
                 ",\"bytes\":" + jsonString(hexBytes(e.bytes)) +
                 ",\"printable\":" + jsonString(printable(e.bytes));
     }

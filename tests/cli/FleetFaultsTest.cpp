@@ -33,6 +33,20 @@ sim::UnitFaults with(const std::function<void(sim::UnitFaults&)>& set) {
     return faults;
 }
 
+// Gives each unit whose faults wait for a later connection its faults once that connection's
+// first request arrives.
+void armLater(FleetPlant& plant, const std::vector<Misbehaviour>& misbehaving) {
+    for (const Misbehaviour& m : misbehaving) {
+        if (m.armedAt == 0) continue;
+        sim::SimulatedUnit& unit = plant[size_t(m.unit)];
+        unit.setReceiveObserver([&unit, m](const sim::ReceivedRecord& r) {
+            if (r.channel == sim::ReceivedRecord::Channel::kTcp && r.connection == m.armedAt) {
+                unit.setFaults(m.faults);
+            }
+        });
+    }
+}
+
 TEST(FleetFaultsTest, EachMisbehavingUnitFailsAloneWithItsMessageAndNothingIsLeftBehind) {
     const std::vector<Misbehaviour> misbehaving = {
         {2, with([](auto& f) { f.noUdpReply = true; }), 0, "通信エラー", true},
@@ -59,15 +73,7 @@ TEST(FleetFaultsTest, EachMisbehavingUnitFailsAloneWithItsMessageAndNothingIsLef
             // Unit 19 is slow, but well within the session time-out.
             return with([i](auto& f) { f.replyDelayMs = i == 19 ? 25 : 0; });
         });
-        for (const Misbehaviour& m : misbehaving) {
-            if (m.armedAt == 0) continue;
-            sim::SimulatedUnit& unit = plant[size_t(m.unit)];
-            unit.setReceiveObserver([&unit, m](const sim::ReceivedRecord& r) {
-                if (r.channel == sim::ReceivedRecord::Channel::kTcp && r.connection == m.armedAt) {
-                    unit.setFaults(m.faults);
-                }
-            });
-        }
+        armLater(plant, misbehaving);
         std::istringstream in;
         std::ostringstream out;
         std::ostringstream err;
@@ -108,14 +114,7 @@ TEST(FleetFaultsTest, AUnitsMessageNeverShowsTheErrorNumberAnEarlierUnitLeftOnIt
         {1, with([](auto& f) { f.closeMidReply = true; }), 2, "設定取得通信エラー: O0", true},
     };
     FleetPlant plant("127.0.89.", 2);  // apart from the plant above: ctest runs both at once
-    for (const Misbehaviour& m : inTurn) {
-        sim::SimulatedUnit& unit = plant[size_t(m.unit)];
-        unit.setReceiveObserver([&unit, m](const sim::ReceivedRecord& r) {
-            if (r.channel == sim::ReceivedRecord::Channel::kTcp && r.connection == m.armedAt) {
-                unit.setFaults(m.faults);
-            }
-        });
-    }
+    armLater(plant, inTurn);
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
