@@ -179,6 +179,10 @@ TEST(CliProgramTest, UsageErrorsExitTwoBeforeAnythingIsSent) {
         {{"-T", "20000", "read", kHost}, "time-out must be 1..19999"},
         {{"--port", "70000", "read", kHost}, "TCP port must be 1..65535"},
         {{"--bind", "localhost", "read", kHost}, "not an IPv4 address"},
+        {{"--bind", "192.0.2.1", "read", kHost}, "--bind 192.0.2.1: this machine has no such"},
+        {{"apply", kHost, "--mask", "15"}, "0x15 enables DO1, DO3, DO5; for DO1..DO4 write 0x0F"},
+        {{"apply", kHost, "--profile", ""}, "--profile: a file name is needed"},
+        {{"apply", kHost, "--profile", "/"}, "--profile /: cannot be read"},
     };
     for (const auto& [args, reason] : cases) {
         const CliRun run = runAgainst(*unit, args);

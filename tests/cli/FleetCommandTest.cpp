@@ -165,6 +165,8 @@ TEST_F(FleetCommandTest, UsageErrorsComeBeforeAnyUnitIsContacted) {
         {{"--hosts", "/nonexistent/plant.txt", "read"}, "cannot be opened"},
         {{"--hosts", writeFile("two.txt", "\n10.0.0.1 10.0.0.2\n"), "read"}, "two.txt:2: "},
         {{"--hosts", writeFile("none.txt", "# nothing yet\n"), "read"}, "names none"},
+        {{"--hosts", writeFile("latin1.txt", "caf\xe9\n"), "read"}, "1: \"caf\\xe9\": not a host"},
+        {{"--json", "apply", "--mask", "0x07", address(0), "caf\xe9"}, "HOST \"caf\\xe9\": not"},
     };
     for (const auto& [args, reason] : cases) {
         const CliRun result = run(args);

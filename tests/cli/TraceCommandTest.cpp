@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -109,6 +110,21 @@ TEST_F(TraceCommandTest, AnUnwritableTraceFileIsAUsageErrorBeforeAnyUnitIsContac
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("--trace " + tracePath_ + ": cannot be written"), std::string::npos)
         << result.err;
+    EXPECT_TRUE(unit.received().empty());
+}
+
+TEST_F(TraceCommandTest, ATraceNamingTheProfileUnderAnotherNameLeavesTheProfileAsItWas) {
+    const sim::SimulatedUnit& unit = add(19, "_W");
+    const std::string profile = tracePath_ + ".json";
+    const std::string text = R"({"active":false,"enableMask":1,"intervalMs":500})";
+    std::ofstream(profile) << text;
+    std::filesystem::remove(tracePath_);
+    std::filesystem::create_hard_link(profile, tracePath_);
+    const CliRun result = run({"apply", "--profile", profile, "127.0.88.1"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("the same file as --profile " + profile), std::string::npos)
+        << result.err;
+    EXPECT_EQ(std::filesystem::file_size(profile), text.size());
     EXPECT_TRUE(unit.received().empty());
 }
 

@@ -6,6 +6,7 @@
 
 #include "net/Adapters.h"
 #include "net/LinuxAdapterSource.h"
+#include "net/LocalAddress.h"
 #include "tools/cli/AdapterReport.h"
 #include "tools/cli/CommandInputs.h"
 #include "tools/cli/CommandLine.h"
@@ -37,6 +38,21 @@ int listAdapters(const CliRequest& request, AdapterSource* source, std::ostream&
     return kExitOk;
 }
 
+int printExit(const CliExit& exit, std::ostream& err) {
+    err << exit.err << std::flush;
+    return exit.status;
+}
+
+// The files a command reads, which its trace must never overwrite.
+std::vector<TraceOutput::Input> inputPaths(const CliRequest& request) {
+    std::vector<TraceOutput::Input> inputs;
+    if (request.profilePath) inputs.push_back({"--profile", *request.profilePath});
+    if (request.hostsFile && *request.hostsFile != "-") {
+        inputs.push_back({"--hosts", *request.hostsFile});
+    }
+    return inputs;
+}
+
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -51,13 +67,22 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return exit->status;
     }
     const CliRequest& request = std::get<CliRequest>(parsed);
+    const bool unitCommand =
+        request.command != CliCommand::kAdapters && request.command != CliCommand::kDiscover;
+    if (unitCommand && request.localBindAddress != 0 && !isLocalAddress(request.localBindAddress)) {
+        return printExit(usageError("--bind " + dottedAddress(request.localBindAddress) +
+                                    ": this machine has no such address (see 'mervane-cli "
+                                    "adapters')"),
+                         err);
+    }
+    // Read before the trace file is opened, and so emptied: it may be one of them by mistake.
+    std::variant<CommandInputs, CliExit> inputs = CommandInputs{};
+    if (unitCommand) inputs = readCommandInputs(request, in);
+    if (const auto* exit = std::get_if<CliExit>(&inputs)) return printExit(*exit, err);
     std::unique_ptr<TraceOutput> trace;
     if (request.tracePath) {
-        auto opened = TraceOutput::open(*request.tracePath, request.json, err);
-        if (const auto* exit = std::get_if<CliExit>(&opened)) {
-            err << exit->err << std::flush;
-            return exit->status;
-        }
+        auto opened = TraceOutput::open(*request.tracePath, request.json, err, inputPaths(request));
+        if (const auto* exit = std::get_if<CliExit>(&opened)) return printExit(*exit, err);
         trace = std::move(std::get<std::unique_ptr<TraceOutput>>(opened));
     }
     TraceSink* traceSink = trace ? &trace->sink() : nullptr;
@@ -71,11 +96,6 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return runDiscover(request, environment, out, err);
     }
 
-    auto inputs = readCommandInputs(request, in);
-    if (const auto* exit = std::get_if<CliExit>(&inputs)) {
-        err << exit->err << std::flush;
-        return exit->status;
-    }
     const CommandInputs& unitInputs = std::get<CommandInputs>(inputs);
     const fleet::Profile* profile = unitInputs.profile ? &*unitInputs.profile : nullptr;
     const std::function<void(DeviceLink&)> prepareTracedLink = [&prepareLink,

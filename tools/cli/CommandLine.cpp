@@ -11,6 +11,8 @@
 #include "link/AutoOnOffSettings.h"
 #include "link/ModelTable.h"
 #include "tools/cli/ExitStatus.h"
+#include "tools/cli/HostList.h"
+#include "tools/cli/MaskText.h"
 
 #ifndef MERVANE_VERSION
 #error "MERVANE_VERSION comes from the build (the project's version)"
@@ -37,28 +39,6 @@ std::optional<long> decimalIn(std::string_view text, long min, long max) {
         if (value > 1'000'000'000L) value = 1'000'000'000L;
     }
     if (value < min || value > max) return std::nullopt;
-    return value;
-}
-
-std::optional<uint32_t> hexMask(std::string_view text) {
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-    }
-    if (text.empty() || text.size() > 8) return std::nullopt;
-    uint32_t value = 0;
-    for (const char c : text) {
-        uint32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<uint32_t>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<uint32_t>(c - 'a' + 10);
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<uint32_t>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        value = value << 4 | digit;
-    }
     return value;
 }
 
@@ -128,6 +108,7 @@ struct RawOptions {
     std::string hostsFile;
     bool hostsFileGiven = false;
     std::string profile;
+    bool profileGiven = false;
     std::string mask;
     std::vector<std::string> times;
     std::string interval;
@@ -143,6 +124,7 @@ std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest requ
     }
     for (const std::string& host : raw.hosts) {
         if (host.empty()) return usageError("an empty HOST; give the unit's address or name");
+        if (const auto problem = hostTextProblem(host)) return usageError("HOST " + *problem);
     }
     request.hosts = raw.hosts;
     if (!raw.hosts.empty()) request.host = raw.hosts.front();
@@ -155,7 +137,10 @@ std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest requ
         if (raw.hostsFile.empty()) return usageError("--hosts: a file name or - is needed");
         request.hostsFile = raw.hostsFile;
     }
-    if (!raw.profile.empty()) request.profilePath = raw.profile;
+    if (raw.profileGiven) {
+        if (raw.profile.empty()) return usageError("--profile: a file name is needed");
+        request.profilePath = raw.profile;
+    }
     if (raw.traceGiven) {
         if (raw.trace.empty()) return usageError("--trace: a file name or - is needed");
         request.tracePath = raw.trace;
@@ -188,19 +173,13 @@ std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest requ
     }
     for (const std::string& target : request.targets) {
         const fleet::TargetText parsed = fleet::parseTarget(target);
-        if (!parsed.error.empty()) return usageError("discover: " + parsed.error);
+        if (!parsed.error.empty()) return usageError("discover: " + escapedText(parsed.error));
     }
     SettingsChanges& changes = request.changes;
     if (!raw.mask.empty()) {
-        const auto mask = hexMask(raw.mask);
-        if (!mask) {
-            return usageError("--mask " + quoted(raw.mask) +
-                              ": not a hexadecimal output mask such as 0x0F");
-        }
-        if (*mask > 0xFF) {
-            return usageError("--mask " + raw.mask + ": a unit has at most 8 outputs (0x00..0xFF)");
-        }
-        changes.enableMask = *mask;
+        const auto mask = parseMask(raw.mask);
+        if (const auto* why = std::get_if<std::string>(&mask)) return usageError(*why);
+        changes.enableMask = std::get<uint32_t>(mask);
     }
     for (const std::string& text : raw.times) {
         auto parsed = channelTimes(text);
@@ -297,7 +276,8 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
         ->add_option("--profile", raw.profile,
                      "Write the settings of a profile (the JSON that --json read prints); "
                      "--mask, --times and --interval override its fields")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->each([&raw](const std::string&) { raw.profileGiven = true; });
     apply->add_flag("--verify", request.verify,
                     "Read the settings back after writing and compare every field written");
     CLI::App* discover = commands[static_cast<size_t>(CliCommand::kDiscover)];

@@ -26,6 +26,31 @@ std::variant<std::vector<std::string>, std::string> readBounded(std::istream& st
 
 }  // namespace
 
+std::string escapedText(std::string_view text) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            escaped += c;
+        } else {
+            escaped += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0x0F]};
+        }
+    }
+    return escaped;
+}
+
+std::optional<std::string> hostTextProblem(std::string_view host) {
+    for (const char c : host) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F) {
+            return "\"" + escapedText(host) +
+                   "\": not a host name or address (a byte outside printable ASCII)";
+        }
+    }
+    return std::nullopt;
+}
+
 std::variant<std::vector<std::string>, std::string> parseHostList(std::string_view text,
                                                                   const std::string& name) {
     std::vector<std::string> hosts;
@@ -44,9 +69,10 @@ std::variant<std::vector<std::string>, std::string> parseHostList(std::string_vi
         const std::string where = "--hosts " + name + ":" + std::to_string(lineNumber) + ": ";
         for (const char c : line) {
             if (isBlank(c)) {
-                return where + "\"" + std::string(line) + "\": one host per line";
+                return where + "\"" + escapedText(line) + "\": one host per line";
             }
         }
+        if (const auto problem = hostTextProblem(line)) return where + *problem;
         if (hosts.size() == kMaxHosts) {
             return where + "more than " + std::to_string(kMaxHosts) + " hosts";
         }

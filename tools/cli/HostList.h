@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -11,9 +12,18 @@ namespace mervane::cli {
 inline constexpr size_t kMaxHosts = 4096;             // as many units as a search lists
 inline constexpr size_t kMaxHostFileBytes = 1 << 20;  // far above 4096 host names
 
+// `text` with every byte outside printable ASCII shown as \xHH, so that a name typed or read from
+// a file never sends control characters to the terminal.
+std::string escapedText(std::string_view text);
+
+// Why `host` cannot be a host name or an address: it holds a byte outside printable ASCII (a
+// control character, a blank, anything not ASCII). The reason names the host, escaped. Pure.
+std::optional<std::string> hostTextProblem(std::string_view host);
+
 // The hosts of a --hosts file: one per line, surrounding blanks dropped, blank lines and
-// everything from a '#' on skipped. Pure. A line holding two words is refused with
-// "NAME:LINE: ..." (NAME as the operator named the file), as are more than kMaxHosts hosts.
+// everything from a '#' on skipped. Pure. A line holding two words or a byte that no host name
+// holds is refused with "NAME:LINE: ..." (NAME as the operator named the file), as are more than
+// kMaxHosts hosts.
 std::variant<std::vector<std::string>, std::string> parseHostList(std::string_view text,
                                                                   const std::string& name);
 

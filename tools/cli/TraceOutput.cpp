@@ -1,6 +1,7 @@
 #include "tools/cli/TraceOutput.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,10 +10,26 @@
 
 namespace mervane::cli {
 
-std::variant<std::unique_ptr<TraceOutput>, CliExit> TraceOutput::open(const std::string& path,
-                                                                      bool json,
-                                                                      std::ostream& err) {
+namespace {
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+std::variant<std::unique_ptr<TraceOutput>, CliExit> TraceOutput::open(
+    const std::string& path, bool json, std::ostream& err, const std::vector<Input>& inputs) {
     if (path == "-") return std::unique_ptr<TraceOutput>(new TraceOutput(UniqueFd(), &err, json));
+    for (const Input& input : inputs) {
+        if (sameFile(path, input.path)) {
+            return usageError("--trace " + path + ": the same file as " + input.option + " " +
+                              input.path + ", which the trace would empty");
+        }
+    }
     UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!file.valid()) {
         return usageError("--trace " + path + ": cannot be written (" + std::strerror(errno) + ")");

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "link/TraceLines.h"
 #include "link/UniqueFd.h"
@@ -16,9 +17,16 @@ namespace mervane::cli {
 // crash still holds every event before it. Shared by every unit of the command (thread-safe).
 class TraceOutput {
   public:
-    // A file that cannot be written is a usage error, found before any unit is contacted.
-    static std::variant<std::unique_ptr<TraceOutput>, CliExit> open(const std::string& path,
-                                                                    bool json, std::ostream& err);
+    // A file the command reads, named by its option ("--profile").
+    struct Input {
+        std::string option;
+        std::string path;
+    };
+
+    // A file that cannot be written, or that is one of `inputs` (the same file under any name),
+    // is a usage error, found before any unit is contacted and before the file is emptied.
+    static std::variant<std::unique_ptr<TraceOutput>, CliExit> open(
+        const std::string& path, bool json, std::ostream& err, const std::vector<Input>& inputs);
 
     TraceSink& sink() { return sink_; }
 
