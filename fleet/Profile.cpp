@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "fleet/JsonText.h"
 #include "link/ModelTable.h"
 
 namespace mervane::fleet {
@@ -32,7 +33,7 @@ nlohmann::json profileObject(const AutoOnOffSettings& settings, const DeviceIden
 }
 
 std::string profileJson(const AutoOnOffSettings& settings, const DeviceIdentity& unit) {
-    return profileObject(settings, unit).dump() + '\n';
+    return jsonText(profileObject(settings, unit)) + '\n';
 }
 
 std::optional<ProfileMismatch> profileMismatch(const Profile& profile, const DeviceIdentity& unit) {

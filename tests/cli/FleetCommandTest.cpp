@@ -83,6 +83,7 @@ TEST_F(FleetCommandTest, ResultsComeInTheOrderGivenWithEachFailureBesideItsHost)
     EXPECT_EQ(text.err, std::string(kAbsent) + ": 通信エラー\n");
 
     const CliRun json = run({"--json", "read", kAbsent, address(0)}, {});
+    EXPECT_EQ(json.status, 1);
     const auto array = nlohmann::json::parse(json.out);
     ASSERT_EQ(array.size(), 2u);
     EXPECT_EQ(array[0], nlohmann::json({{"host", kAbsent}, {"error", "通信エラー"}}));
@@ -175,6 +176,18 @@ TEST_F(FleetCommandTest, UsageErrorsComeBeforeAnyUnitIsContacted) {
         EXPECT_EQ(result.out, "");
     }
     EXPECT_TRUE(unit.received().empty());
+}
+
+TEST_F(FleetCommandTest, OneUnitNamedInSeveralSpellingsIsWorkedOnOnce) {
+    add(19, "_W");  // 127.0.85.1
+    const CliRun result = run({"--json", "apply", "--mask", "0x0F", address(0), "127.0.85.01",
+                               "2130728193", "127.0.21761"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    const auto array = nlohmann::json::parse(result.out);
+    ASSERT_EQ(array.size(), 1u) << result.out;
+    EXPECT_EQ(array[0]["host"], address(0));
+    EXPECT_NE(result.err.find("127.0.21761: the same unit as 127.0.85.1"), std::string::npos)
+        << result.err;
 }
 
 TEST_F(FleetCommandTest, AfterAnInterruptionNoUnitIsContacted) {

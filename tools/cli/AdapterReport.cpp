@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fleet/JsonText.h"
+
 namespace mervane::cli {
 
 std::string adaptersText(const AdapterList& adapters) {
@@ -26,8 +28,8 @@ std::string adaptersJson(const AdapterList& adapters) {
             {"name", entry.friendlyName},
         });
     }
-    // Interface names and aliases are bytes to the system; dump() would throw on stray ones.
-    return array.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+    // Interface names and aliases are bytes to the system, not always UTF-8.
+    return fleet::jsonText(array) + '\n';
 }
 
 }  // namespace mervane::cli

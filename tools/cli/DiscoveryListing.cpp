@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "fleet/JsonText.h"
 #include "link/SettingsSequences.h"
 #include "net/Adapters.h"
 
@@ -75,8 +76,7 @@ std::string discoveryJson(const fleet::DiscoveryReport& report) {
         }
         units.push_back(std::move(object));
     }
-    // Bytes that are not UTF-8 (a made-up type code) are replaced rather than failing the dump.
-    return units.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
+    return fleet::jsonText(units) + '\n';
 }
 
 }  // namespace mervane::cli

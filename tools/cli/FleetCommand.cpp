@@ -7,7 +7,9 @@
 #include <optional>
 #include <sstream>
 
+#include "fleet/DistinctUnits.h"
 #include "fleet/JobPool.h"
+#include "fleet/JsonText.h"
 #include "tools/cli/ConsoleWindow.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/UnitCommand.h"
@@ -81,10 +83,26 @@ nlohmann::json jsonElement(const std::string& host, const UnitReport& report) {
     return element;
 }
 
+// The hosts given, each unit once: two spellings of one address would open two sessions to one
+// unit at once, and all but one would fail.
+std::vector<std::string> distinctHosts(const FleetSetup& setup, std::ostream& err) {
+    DeviceLink lookups;  // the resolver and stop signal every unit's link has
+    if (setup.prepareLink) setup.prepareLink(lookups);
+    const InterruptionWatchGuard watching(setup.interruption, lookups.stopSignal());
+    fleet::DistinctUnits units = fleet::distinctUnits(setup.hosts, lookups.hostResolver(),
+                                                      lookups.stopSignal(), setup.request.jobs);
+    for (const fleet::RepeatedUnit& repeated : units.repeated) {
+        err << ("mervane-cli: " + repeated.host + ": the same unit as " + repeated.sameAs +
+                ", which is worked on and reported once\n");
+    }
+    err << std::flush;
+    return std::move(units.hosts);
+}
+
 }  // namespace
 
 int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
-    const std::vector<std::string>& hosts = setup.hosts;
+    const std::vector<std::string> hosts = distinctHosts(setup, err);
     std::vector<UnitReport> reports(hosts.size());
     std::mutex mutex;
     std::condition_variable finished;
@@ -121,7 +139,7 @@ int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
             if (report.notStarted) ++notStarted;
         }
     }
-    if (setup.request.json) out << array.dump() << '\n' << std::flush;
+    if (setup.request.json) out << fleet::jsonText(array) << '\n' << std::flush;
     // Even when the request came while the last units were being written, and every unit was
     // finished: the run was interrupted, as a single unit's is.
     if (setup.interruption != nullptr && setup.interruption->requested()) {

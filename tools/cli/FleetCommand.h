@@ -14,7 +14,9 @@ namespace mervane::cli {
 
 struct FleetSetup {
     const CliRequest& request;
-    const std::vector<std::string>& hosts;  // each once, in the order given
+    // In the order given, each text once. A host that names the same unit as an earlier one is
+    // left out and named on `err`.
+    const std::vector<std::string>& hosts;
     const fleet::Profile* profile = nullptr;
     Interruption* interruption = nullptr;
     const std::function<void(DeviceLink&)>& prepareLink;

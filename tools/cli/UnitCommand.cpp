@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 
+#include "fleet/JsonText.h"
 #include "fleet/WrittenSettingsCheck.h"
 #include "link/ConnectionProcedure.h"
 #include "link/SettingsSequences.h"
@@ -40,7 +41,7 @@ class WritingGuard {
 void printSettings(const CliRequest& request, const DeviceLink& link, bool verified,
                    std::ostream& out) {
     if (request.json) {
-        out << settingsResult(link, verified).dump() << '\n';
+        out << fleet::jsonText(settingsResult(link, verified)) << '\n';
     } else {
         out << settingsText(link.settings(), link.identity());
         if (verified) out << "Verified  yes\n";
