@@ -1,5 +1,5 @@
 // The search against simulated units on loopback: what it sends, whom it finds, how it probes
-// them, and how promptly it stops.
+// them (and the pool they run on), and how promptly it stops.
 
 #include "fleet/Discovery.h"
 
@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
 
+#include "fleet/JobPool.h"
 #include "link/UniqueFd.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/UnitSockets.h"
@@ -195,6 +197,24 @@ TEST(DiscoveryTest, StopEndsSendingAndProbingWithinASecond) {
     EXPECT_TRUE(report.stopped);
     ASSERT_EQ(report.units.size(), 1U);
     EXPECT_FALSE(report.units[0].probed);  // cut short: neither a result nor a failure
+}
+
+TEST(JobPoolTest, ABurstAfterAThreadWentIdleRunsAtOnce) {
+    for (int round = 0; round < 3; ++round) {  // when a woken thread runs is the scheduler's say
+        JobPool pool(4);
+        pool.submit([] {});
+        std::this_thread::sleep_for(50ms);  // its thread has gone idle
+        std::atomic<int> begun{0};          // each job waits (2 s at most) for all four to begin
+        for (int i = 0; i < 4; ++i) {
+            pool.submit([&begun] {
+                ++begun;
+                for (int ms = 0; ms < 2000 && begun < 4; ++ms)
+                    std::this_thread::sleep_for(1ms);
+                EXPECT_EQ(begun, 4);
+            });
+        }
+        pool.finish();
+    }
 }
 
 }  // namespace
