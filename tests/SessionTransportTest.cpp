@@ -110,6 +110,15 @@ TEST(SessionOpenTest, AConnectThatFailsAtOnceWithEagainIsNoConnection) {
     EXPECT_EQ(lastSocketError(), wsa::kNoBuffers);
 }
 
+TEST(SocketErrorTest, ErrnoMapsToTheNumbersTheManualPagesPromise) {
+    const std::pair<int, int> shown[] = {
+        {ETIMEDOUT, 10060},  {ECONNREFUSED, 10061},  {EHOSTUNREACH, 10065}, {ENETUNREACH, 10051},
+        {ECONNRESET, 10054}, {EADDRNOTAVAIL, 10049}, {ENOBUFS, 10055}};
+    for (const auto& [errnoValue, number] : shown)
+        EXPECT_EQ(winsockErrorFromErrno(errnoValue), number) << errnoValue;
+    EXPECT_EQ(winsockErrorFromErrno(EAGAIN, SocketCall::kTimedTransfer), 10060);
+}
+
 TEST(SessionOpenTest, BindsToTheChosenLocalAddress) {
     Listener server;
     DeviceLink link;
