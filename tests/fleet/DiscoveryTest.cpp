@@ -26,7 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kBlock = 127U << 24 | 98U << 8;  // 127.0.98.0/24, this file's own
+constexpr uint32_t kBlock = 127U << 24 | 98U << 8;  // 127.0.98.0/23, this file's own
 
 std::string dotted(uint32_t hostOrder) {
     return sim::dottedAddress(in_addr{htonl(hostOrder)});
@@ -70,15 +70,15 @@ TEST(DiscoveryTest, ARangeFindsEveryUnitProbedAndEachFailureStaysWithItsUnit) {
     units.add(7, config(19, "_W", 8, false, silentF8));
     sim::UnitFaults answersTwice;
     answersTwice.answerBothFirstRequests = true;
-    units.add(11, config(19, "_W", 9, false, answersTwice));
+    units.add(1U << 8 | 3, config(19, "_W", 9, false, answersTwice));  // 127.0.99.3, after .98.9
 
     const int descriptorsBefore = testing::openDescriptorCount();
     DiscoveryObserver quiet;
-    const DiscoveryReport report = Discovery().run(units.plan(15), quiet);
+    const DiscoveryReport report = Discovery().run(units.plan(1U << 8 | 15), quiet);
     ASSERT_TRUE(report.failure.empty()) << report.failure;
     ASSERT_EQ(report.units.size(), 5U);  // the unit answering twice is listed once
     const std::vector<std::string> order{"127.0.98.2", "127.0.98.5", "127.0.98.7", "127.0.98.9",
-                                         "127.0.98.11"};
+                                         "127.0.99.3"};
     for (size_t i = 0; i < order.size(); ++i) {
         EXPECT_EQ(dotted(report.units[i].hostOrderAddress()), order[i]);
         EXPECT_TRUE(report.units[i].probed) << order[i];
