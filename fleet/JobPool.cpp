@@ -15,10 +15,10 @@ bool JobPool::submit(std::function<void()> job) {
     std::unique_lock lock(mutex_);
     if (closed_) return false;
     queue_.push_back(std::move(job));
-    if (idle_ > 0 || threads_.size() >= limit_) {
-        wake_.notify_one();
-        return true;
-    }
+    if (idle_ > 0) wake_.notify_one();
+    // A woken thread counts as idle until it runs, so a burst must be measured against the idle
+    // threads, or every job of it would wait for the one thread woken.
+    if (queue_.size() <= idle_ || threads_.size() >= limit_) return true;
     try {
         threads_.emplace_back(&JobPool::work, this);
         ++started_;

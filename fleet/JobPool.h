@@ -10,7 +10,7 @@
 
 namespace mervane::fleet {
 
-// Runs jobs on at most `limit` threads, each started only when work is waiting and no thread is
+// Runs jobs on at most `limit` threads, each started only when more jobs wait than threads are
 // free, so that a search finding three units starts three threads, not 256. Jobs run in the order
 // they were submitted. submit() and abandon() may be called from any thread; finish() and the
 // destructor from the owner's. A job's own waits are the job's to end: abandon() only drops

@@ -13,6 +13,36 @@ namespace {
 
 using nlohmann::json;
 
+// A value quoted in a message is cut to about this many bytes: the message stays one line, however
+// large the offending value (a profile may be 64 KiB).
+constexpr size_t kQuotedMax = 60;
+
+std::string cutShort(std::string text) {
+    if (text.size() <= kQuotedMax) return text;
+    size_t end = kQuotedMax;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;  // not inside a UTF-8 character
+    text.resize(end);
+    return text + "...";
+}
+
+std::string shown(const json& value) {
+    return cutShort(value.dump());
+}
+
+// nlohmann quotes the text it stopped at ("...; last read: '<text>'", "... parsing '<text>'"),
+// perhaps followed by "; expected ...": that text is cut short too.
+std::string cutQuotedText(const std::string& message, std::string_view opening) {
+    const size_t at = message.find(opening);
+    if (at == std::string::npos) return message;
+    const size_t from = at + opening.size();
+    size_t end = message.rfind("'; expected ");
+    if (end == std::string::npos || end < from) end = message.rfind('\'');
+    if (end == std::string::npos || end < from) return message;
+    return message.substr(0, from) + cutShort(message.substr(from, end - from)) +
+           message.substr(end);
+}
+
 ProfileError fault(ProfileFault kind, std::string key, std::string detail) {
     return ProfileError{kind, std::move(key), 0, 0, std::move(detail)};
 }
@@ -33,7 +63,8 @@ ProfileError syntaxError(std::string_view text, size_t byte, const std::string& 
     // nlohmann's text reads "[json.exception.parse_error.101] parse error at line 1, column 2:
     // syntax error ..."; the part after the position is what the operator needs.
     const size_t colon = what.find(": ");
-    const std::string reason = colon == std::string::npos ? what : what.substr(colon + 2);
+    const std::string reason =
+        cutQuotedText(colon == std::string::npos ? what : what.substr(colon + 2), "last read: '");
     return ProfileError{ProfileFault::kNotJson, {}, line, column, "not JSON: " + reason};
 }
 
@@ -45,7 +76,7 @@ std::variant<int32_t, ProfileError> integerIn(const json& value, const std::stri
     const std::string range = std::to_string(min) + ".." + std::to_string(max);
     if (!value.is_number_integer()) {
         return fault(ProfileFault::kWrongType, key,
-                     name + " must be a whole number " + range + ", not " + value.dump());
+                     name + " must be a whole number " + range + ", not " + shown(value));
     }
     const bool inRange = value.is_number_unsigned()
                              ? value.get<uint64_t>() <= static_cast<uint64_t>(max) &&
@@ -53,7 +84,7 @@ std::variant<int32_t, ProfileError> integerIn(const json& value, const std::stri
                              : value.get<int64_t>() >= min && value.get<int64_t>() <= max;
     if (!inRange) {
         return fault(ProfileFault::kOutOfRange, key,
-                     name + " must be " + range + ", not " + value.dump());
+                     name + " must be " + range + ", not " + shown(value));
     }
     return static_cast<int32_t>(value.get<int64_t>());
 }
@@ -115,7 +146,7 @@ std::optional<ProfileError> readTiming(const json& object, Profile& profile) {
         profile.intervalIndex = intervalIndexOf(std::get<int32_t>(value));
         if (!profile.intervalIndex) {
             return fault(ProfileFault::kOutOfRange, "intervalMs",
-                         "\"intervalMs\" " + ms->dump() + " is not one of the intervals");
+                         "\"intervalMs\" " + shown(*ms) + " is not one of the intervals");
         }
         return std::nullopt;
     }
@@ -144,7 +175,8 @@ ProfileReading parseProfile(std::string_view text) {
         const std::string what = e.what();
         const size_t bracket = what.find("] ");
         return fault(ProfileFault::kOutOfRange, {},
-                     bracket == std::string::npos ? what : what.substr(bracket + 2));
+                     cutQuotedText(bracket == std::string::npos ? what : what.substr(bracket + 2),
+                                   "parsing '"));
     }
     if (!object.is_object()) {
         return fault(ProfileFault::kNotObject, {},
@@ -157,7 +189,7 @@ ProfileReading parseProfile(std::string_view text) {
     }
     if (!active->is_boolean()) {
         return fault(ProfileFault::kWrongType, "active",
-                     "\"active\" must be true or false, not " + active->dump());
+                     "\"active\" must be true or false, not " + shown(*active));
     }
     profile.active = active->get<bool>();
     const auto mask = object.find("enableMask");

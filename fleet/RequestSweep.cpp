@@ -101,10 +101,50 @@ UniqueFd openBoundSocket(uint32_t localAddress, bool broadcast, std::string& err
     return fd;
 }
 
+// The parts of `range` (host byte order) that `covered` does not hold, in order; then `range` is
+// added to `covered`, which stays sorted and merged: one entry per target at most.
+std::vector<AddressRange> uncoveredParts(const AddressRange& range,
+                                         std::vector<AddressRange>& covered) {
+    std::vector<AddressRange> parts;
+    uint64_t next = range.first;  // 64 bits: one past 255.255.255.255 must not wrap
+    for (const AddressRange& held : covered) {
+        if (held.first > range.last) break;
+        if (held.last < next) continue;
+        if (held.first > next) parts.push_back({static_cast<uint32_t>(next), held.first - 1});
+        next = uint64_t{held.last} + 1;
+    }
+    if (next <= range.last) parts.push_back({static_cast<uint32_t>(next), range.last});
+
+    covered.push_back(range);
+    std::sort(covered.begin(), covered.end(),
+              [](const AddressRange& a, const AddressRange& b) { return a.first < b.first; });
+    std::vector<AddressRange> merged;
+    for (const AddressRange& held : covered) {
+        if (!merged.empty() && uint64_t{held.first} <= uint64_t{merged.back().last} + 1) {
+            merged.back().last = std::max(merged.back().last, held.last);
+        } else {
+            merged.push_back(held);
+        }
+    }
+    covered = std::move(merged);
+    return parts;
+}
+
 }  // namespace
 
-DestinationList::DestinationList(std::vector<uint32_t> broadcasts, std::vector<AddressRange> ranges)
-    : broadcasts_(std::move(broadcasts)), ranges_(std::move(ranges)) {
+DestinationList::DestinationList(const std::vector<uint32_t>& broadcasts,
+                                 const std::vector<AddressRange>& ranges) {
+    // An address typed again, or lying in two ranges or in a range and a broadcast, is asked
+    // where it first comes only: asked twice, a unit would only answer twice.
+    std::vector<AddressRange> covered;
+    for (const uint32_t broadcast : broadcasts) {
+        const uint32_t host = ntohl(broadcast);
+        if (!uncoveredParts({host, host}, covered).empty()) broadcasts_.push_back(broadcast);
+    }
+    for (const AddressRange& range : ranges) {
+        for (const AddressRange& part : uncoveredParts(range, covered))
+            ranges_.push_back(part);
+    }
     size_ = broadcasts_.size();
     for (const AddressRange& range : ranges_)
         size_ += static_cast<size_t>(range.size());

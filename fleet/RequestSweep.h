@@ -16,10 +16,12 @@
 namespace mervane::fleet {
 
 // Every address a search sends to: the broadcast addresses first, then each range's addresses in
-// order. Ranges are not expanded, so a /16 costs no memory.
+// order, each address once, where it first comes (however many targets hold it). Ranges are not
+// expanded, so a /16 costs no memory.
 class DestinationList {
   public:
-    DestinationList(std::vector<uint32_t> broadcasts, std::vector<AddressRange> ranges);
+    DestinationList(const std::vector<uint32_t>& broadcasts,
+                    const std::vector<AddressRange>& ranges);
 
     size_t size() const { return size_; }
     // Destination `index` (< size()), network byte order.

@@ -22,6 +22,9 @@ namespace {
 constexpr auto kRequestPause = std::chrono::milliseconds(10);
 constexpr int kProbeReceiveTimeoutMs = 1000;
 constexpr size_t kTypeCodeOffset = 8;
+// Datagrams dropped at most before a later request: a unit answering both first requests leaves
+// one; a few more cost nothing, and the cap keeps a flooding sender from holding the call.
+constexpr int kMaxStaleDatagrams = 16;
 
 constexpr std::array<uint8_t, 4> kRequestF6{0x00, 0x00, 0x00, 0xF6};
 constexpr std::array<uint8_t, 2> kRequestLN{'L', 'N'};
@@ -52,6 +55,22 @@ class UdpExchange {
             ::sendto(fd_, request.data(), request.size(), MSG_NOSIGNAL,
                      reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
         trace_.datagramSent(fd_, destination_, request, n < 0 ? winsockErrorFromErrno(errno) : 0);
+    }
+
+    // Sends a request that only the datagrams after it can answer: whatever is already queued
+    // (the reply to the other first request, when a unit answers both) is dropped first, without
+    // waiting, so that it is not taken for this request's reply.
+    void sendAfterDroppingQueued(std::span<const uint8_t> request) {
+        std::array<uint8_t, 1> scratch{};
+        size_t dropped = 0;
+        for (int i = 0; i < kMaxStaleDatagrams; ++i) {
+            // MSG_TRUNC gives the datagram's own length, for the trace.
+            const ssize_t n = ::recv(fd_, scratch.data(), scratch.size(), MSG_DONTWAIT | MSG_TRUNC);
+            if (n < 0) break;
+            dropped += static_cast<size_t>(n);
+        }
+        trace_.datagramsDiscarded(destination_, dropped);
+        send(request);
     }
 
     // Receives one datagram of at most `capacity` bytes (a longer one fails) and makes its
@@ -120,7 +139,7 @@ bool typeCodeIs(const DeviceIdentity& identity, const char (&code)[3]) {
 }
 
 bool extendedExchange(DeviceIdentity& identity, UdpExchange& exchange) {
-    exchange.send(kRequestF8);
+    exchange.sendAfterDroppingQueued(kRequestF8);
     if (!exchange.receive(kF8ReplyMax)) return false;
     if (typeCodeIs(identity, "_L")) {
         identity.generation = UnitGeneration::kGen3;
@@ -131,10 +150,10 @@ bool extendedExchange(DeviceIdentity& identity, UdpExchange& exchange) {
         return true;
     }
     if (typeCodeIs(identity, "X6")) {
-        exchange.send(kRequestF4);
+        exchange.sendAfterDroppingQueued(kRequestF4);
         if (!exchange.receive(kF4ReplyMax)) return false;
     }
-    exchange.send(kRequestE7);
+    exchange.sendAfterDroppingQueued(kRequestE7);
     return exchange.receive(kE7ReplyMax);
 }
 

@@ -106,6 +106,14 @@ void LinkTrace::datagramSocketClosed(const sockaddr_in& peer) {
     deliver(e);
 }
 
+void LinkTrace::datagramsDiscarded(const sockaddr_in& peer, size_t count) {
+    if (count == 0 || !on()) return;
+    TraceEvent e = event(TraceKind::kDiscarded, true);
+    e.peer = peer;
+    e.count = static_cast<long>(count);
+    deliver(e);
+}
+
 void LinkTrace::connecting() {
     lastCommand_ = {};
     if (!on()) return;

@@ -39,6 +39,8 @@ class LinkTrace {
     // A receive that failed with Windows Sockets `error` (10060: timed out).
     void datagramFailed(const sockaddr_in& peer, int error);
     void datagramSocketClosed(const sockaddr_in& peer);
+    // `count` bytes of datagrams already queued, dropped before a request to `peer`; 0: none.
+    void datagramsDiscarded(const sockaddr_in& peer, size_t count);
     // The next reply may answer any of the requests before it (the first identification reply
     // answers 00 00 00 F6 or "LN", whichever the unit knows): it is named by none.
     void replyOfEither() { lastCommand_ = {}; }

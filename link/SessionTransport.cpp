@@ -69,18 +69,24 @@ size_t SessionTransport::receiveFrame(std::span<const uint8_t, 2> request, Frame
         failures = 0;
         const uint8_t byte = buffer[position++];
         if (trace_ != nullptr) trace_->gather(byte);
-        if (byte == kFrameTerminator) {
+        if (byte == kFrameTerminator && position > 1) {
             const bool echoed = position >= 3 && buffer[0] == echo0 && buffer[1] == echo1;
             if (trace_ != nullptr) trace_->flushGathered(echoed ? nullptr : "skipped");
             if (echoed) return position;
-            position = 0;  // another command's frame, or a lone terminator: skip it
+            position = 0;  // another command's frame: skip it
             continue;
         }
+        // A lone terminator costs budget like any other byte: a unit sending nothing but 0xC8
+        // would otherwise keep the read going for as long as it sends.
         if (budget == 0) {
             if (trace_ != nullptr) trace_->flushGathered("over limit");
             return 0;
         }
         --budget;
+        if (byte == kFrameTerminator) {
+            if (trace_ != nullptr) trace_->flushGathered("skipped");
+            position = 0;
+        }
     }
 }
 

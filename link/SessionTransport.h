@@ -40,10 +40,10 @@ class SessionTransport {
 
     // Reads one byte at a time until a 0xC8 closes a frame whose first two bytes are `request`'s
     // letters plus 0x20; frames with another echo are discarded and reading goes on. `limit`
-    // (at most kMaxFrameLimit) bounds the non-terminator bytes of the whole call, discarded
-    // frames included. Four failed reads in a row (errors, time-outs or a closed peer), with a
-    // 10 ms pause after each of the first three, end the call. Returns the frame length
-    // (terminator included) or 0 on failure.
+    // (at most kMaxFrameLimit) bounds the bytes of the whole call, discarded frames and lone
+    // 0xC8 bytes included; only a terminator that closes a frame is free. Four failed reads in a
+    // row (errors, time-outs or a closed peer), with a 10 ms pause after each of the first three,
+    // end the call. Returns the frame length (terminator included) or 0 on failure.
     size_t receiveFrame(std::span<const uint8_t, 2> request, FrameBuffer& buffer, size_t limit);
 
   private:

@@ -83,6 +83,12 @@ TEST_F(FrameReaderTest, FailsOnTheFirstByteBeyondTheBudget) {
     EXPECT_EQ(stream.receiveCalls(), 257);
 }
 
+TEST_F(FrameReaderTest, LoneTerminatorsCostTheBudgetToo) {
+    stream.bytes(std::vector<uint8_t>(1000, kFrameTerminator));
+    EXPECT_EQ(readFrame(kOJ, 256), 0u);
+    EXPECT_EQ(stream.receiveCalls(), 257);
+}
+
 TEST_F(FrameReaderTest, AFrameOfExactlyTheLimitStillFits) {
     std::string frameHex = "6F 6A";
     for (int i = 0; i < 254; ++i)

@@ -207,6 +207,20 @@ TEST(IdentificationTest, PausesTenMillisecondsAfterEachOfTheFirstTwoRequests) {
     EXPECT_EQ(clock.pauses, (std::vector<Pause>{{10ms, {"F6"}}, {10ms, {"F6", "LN"}}}));
 }
 
+struct SlowClock final : Clock {  // time enough for the replies to both first requests to queue
+    void pause(std::chrono::milliseconds) override { std::this_thread::sleep_for(100ms); }
+};
+
+TEST(IdentificationTest, AReplyLeftQueuedIsNotTakenForTheF8Reply) {
+    sim::UnitFaults both;
+    both.answerBothFirstRequests = true;
+    auto unit = startLoopbackUnit(unitConfig(3, "X6", both));  // F8's reply would fail as F4's
+    SlowClock clock;
+    DeviceLink link(clock);
+    aimLinkAt(link, *unit);
+    EXPECT_EQ(identifyUnit(link, kShortTimeoutMs, unit->tcpPort(), "127.0.0.1"), kStatusOk);
+}
+
 TEST(IdentificationTest, NoReplyFailsAfterAboutTheTimeOut) {
     auto unit = startLoopbackUnit(unitConfig(19, "_W", noUdpReply()));
     DeviceLink link;

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,6 +111,15 @@ TEST(SessionOpenTest, AConnectThatFailsAtOnceWithEagainIsNoConnection) {
     EXPECT_EQ(lastSocketError(), wsa::kNoBuffers);
 }
 
+TEST(SocketErrorTest, ErrnoMapsToTheNumbersTheManualPagesPromise) {
+    const std::pair<int, int> shown[] = {
+        {ETIMEDOUT, 10060},  {ECONNREFUSED, 10061},  {EHOSTUNREACH, 10065}, {ENETUNREACH, 10051},
+        {ECONNRESET, 10054}, {EADDRNOTAVAIL, 10049}, {ENOBUFS, 10055}};
+    for (const auto& [errnoValue, number] : shown)
+        EXPECT_EQ(winsockErrorFromErrno(errnoValue), number) << errnoValue;
+    EXPECT_EQ(winsockErrorFromErrno(EAGAIN, SocketCall::kTimedTransfer), 10060);
+}
+
 TEST(SessionOpenTest, BindsToTheChosenLocalAddress) {
     Listener server;
     DeviceLink link;
@@ -185,6 +195,25 @@ TEST(DrainInputTest, StopsWhenThePeerHasClosed) {
     peer.reset();
     drainInput(ours.get());  // must return, not spin on the end of the stream
     SUCCEED();
+}
+
+TEST(DrainInputTest, LeavesAPeerThatKeepsSendingAfterItsBound) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    UniqueFd ours(pair[0]);
+    std::thread writer([peer = pair[1]] {  // 2 MiB, then it closes
+        const std::vector<uint8_t> data(2 << 20, 0x6F);
+        for (size_t at = 0; at < data.size();) {
+            const ssize_t n = ::send(peer, &data[at], data.size() - at, MSG_NOSIGNAL);
+            at = n > 0 ? at + static_cast<size_t>(n) : data.size();
+        }
+        ::close(peer);
+    });
+    pollfd waiting{ours.get(), POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 10000), 1);
+    EXPECT_LE(drainInput(ours.get()), size_t{kDrainRounds} * 4096);  // reads of 4096 at most
+    ours.reset();                                                    // ends the writer's send
+    writer.join();
 }
 
 // Exchanges with the simulated unit on loopback.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fleet/ReplyCollector.h"
+#include "fleet/RequestSweep.h"
 
 namespace mervane::fleet {
 namespace {
@@ -49,6 +50,16 @@ TEST(DiscoveryTargetsTest, MalformedOrTooWideTargetsSayWhatIsWrong) {
         EXPECT_FALSE(parsed.error.empty()) << text;
     }
     EXPECT_EQ(parseTarget("unit-7.plant.example").hostName, "unit-7.plant.example");
+}
+
+TEST(DestinationListTest, EachAddressIsAskedOnceHoweverManyTargetsHoldIt) {
+    const uint32_t net = address(127, 0, 5, 0);  // broadcast .7; 127.0.5.1 127.0.5.0/29 127.0.5.1
+    const DestinationList list({htonl(net + 7)},
+                               {{net + 1, net + 1}, {net, net + 7}, {net + 1, net + 1}});
+    std::vector<uint32_t> asked;
+    for (size_t i = 0; i < list.size(); ++i)
+        asked.push_back(ntohl(list.at(i)) - net);
+    EXPECT_EQ(asked, (std::vector<uint32_t>{7, 1, 0, 2, 3, 4, 5, 6}));
 }
 
 sockaddr_in source(uint32_t hostOrder) {

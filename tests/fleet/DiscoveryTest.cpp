@@ -1,5 +1,5 @@
 // The search against simulated units on loopback: what it sends, whom it finds, how it probes
-// them, and how promptly it stops.
+// them (and the pool they run on), and how promptly it stops.
 
 #include "fleet/Discovery.h"
 
@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
 
+#include "fleet/JobPool.h"
 #include "link/UniqueFd.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/UnitSockets.h"
@@ -24,7 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kBlock = 127U << 24 | 98U << 8;  // 127.0.98.0/24, this file's own
+constexpr uint32_t kBlock = 127U << 24 | 98U << 8;  // 127.0.98.0/23, this file's own
 
 std::string dotted(uint32_t hostOrder) {
     return sim::dottedAddress(in_addr{htonl(hostOrder)});
@@ -68,15 +70,15 @@ TEST(DiscoveryTest, ARangeFindsEveryUnitProbedAndEachFailureStaysWithItsUnit) {
     units.add(7, config(19, "_W", 8, false, silentF8));
     sim::UnitFaults answersTwice;
     answersTwice.answerBothFirstRequests = true;
-    units.add(11, config(19, "_W", 9, false, answersTwice));
+    units.add(1U << 8 | 3, config(19, "_W", 9, false, answersTwice));  // 127.0.99.3, after .98.9
 
     const int descriptorsBefore = testing::openDescriptorCount();
     DiscoveryObserver quiet;
-    const DiscoveryReport report = Discovery().run(units.plan(15), quiet);
+    const DiscoveryReport report = Discovery().run(units.plan(1U << 8 | 15), quiet);
     ASSERT_TRUE(report.failure.empty()) << report.failure;
     ASSERT_EQ(report.units.size(), 5U);  // the unit answering twice is listed once
     const std::vector<std::string> order{"127.0.98.2", "127.0.98.5", "127.0.98.7", "127.0.98.9",
-                                         "127.0.98.11"};
+                                         "127.0.99.3"};
     for (size_t i = 0; i < order.size(); ++i) {
         EXPECT_EQ(dotted(report.units[i].hostOrderAddress()), order[i]);
         EXPECT_TRUE(report.units[i].probed) << order[i];
@@ -195,6 +197,24 @@ TEST(DiscoveryTest, StopEndsSendingAndProbingWithinASecond) {
     EXPECT_TRUE(report.stopped);
     ASSERT_EQ(report.units.size(), 1U);
     EXPECT_FALSE(report.units[0].probed);  // cut short: neither a result nor a failure
+}
+
+TEST(JobPoolTest, ABurstAfterAThreadWentIdleRunsAtOnce) {
+    for (int round = 0; round < 3; ++round) {  // when a woken thread runs is the scheduler's say
+        JobPool pool(4);
+        pool.submit([] {});
+        std::this_thread::sleep_for(50ms);  // its thread has gone idle
+        std::atomic<int> begun{0};          // each job waits (2 s at most) for all four to begin
+        for (int i = 0; i < 4; ++i) {
+            pool.submit([&begun] {
+                ++begun;
+                for (int ms = 0; ms < 2000 && begun < 4; ++ms)
+                    std::this_thread::sleep_for(1ms);
+                EXPECT_EQ(begun, 4);
+            });
+        }
+        pool.finish();
+    }
 }
 
 }  // namespace

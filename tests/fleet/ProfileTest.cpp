@@ -85,6 +85,15 @@ TEST(ProfileTest, EveryFaultNamesItsKindAndKey) {
     }
 }
 
+TEST(ProfileTest, AnOffendingValueIsQuotedCutShort) {
+    const std::string x(60000, 'x');  // where true or false belongs, and a string left open
+    for (const std::string& text : {R"({"active":[")" + x + "\"]}", R"({"active":")" + x}) {
+        const std::string detail = std::get<ProfileError>(parseProfile(text)).detail;
+        EXPECT_LT(detail.size(), 200U);
+        EXPECT_NE(detail.find("xx..."), std::string::npos) << detail.substr(0, 300);
+    }
+}
+
 TEST(ProfileTest, WhatReadPrintsAndTheDocumentedExamplesAreTaken) {
     AutoOnOffSettings settings;
     settings.active = 2;  // a unit's "running" may be any non-zero value

@@ -110,8 +110,8 @@ class DiscoveryDialogTest : public WindowFixture {
 };
 
 TEST_F(DiscoveryDialogTest, ListsUnitsOfTheAdaptersSubnetAndAChoiceFillsOnlyTheAddress) {
-    script->units = {unitAt("127.0.0.9", 7, 19, true), unitAt("127.0.0.3", 2, 17, false),
-                     unitAt("127.0.0.5", 0, 3, std::nullopt),
+    script->units = {unitAt("127.0.2.3", 7, 19, true), unitAt("127.0.0.3", 2, 17, false),
+                     unitAt("127.0.1.9", 0, 3, std::nullopt),
                      unitAt("127.0.0.4", 255, -1, std::nullopt, "通信エラー")};
     openWindow({"-T900"});
     control<QLineEdit>("PortEdit")->setText("10005");
@@ -128,15 +128,15 @@ TEST_F(DiscoveryDialogTest, ListsUnitsOfTheAdaptersSubnetAndAChoiceFillsOnlyTheA
     ASSERT_EQ(found->unitCount(), 4);
     EXPECT_EQ(row(0), QStringList({"127.0.0.3", "2", model(17), "Non-active"}));
     EXPECT_EQ(row(1), QStringList({"127.0.0.4", "", "", "通信エラー"}));
-    EXPECT_EQ(row(2), QStringList({"127.0.0.5", "0", model(3), "自動ON/OFF非対応"}));
-    EXPECT_EQ(row(3), QStringList({"127.0.0.9", "7", model(19), "Active"}));
+    EXPECT_EQ(row(2), QStringList({"127.0.1.9", "0", model(3), "自動ON/OFF非対応"}));
+    EXPECT_EQ(row(3), QStringList({"127.0.2.3", "7", model(19), "Active"}));
 
     // A double-click on a row, then OK with a row selected.
     const QRect last = list()->visualItemRect(list()->topLevelItem(3));
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, last.center());
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, last.center());
     EXPECT_FALSE(found->isVisible());
-    EXPECT_EQ(text("AddressEdit"), "127.0.0.9");
+    EXPECT_EQ(text("AddressEdit"), "127.0.2.3");
     ASSERT_NE(search(), nullptr);
     ASSERT_TRUE(finished());
     list()->setCurrentItem(list()->topLevelItem(0));
