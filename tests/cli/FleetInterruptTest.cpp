@@ -1,11 +1,15 @@
 // The real mervane-cli applying a profile to 30 simulated units, interrupted by SIGINT at seeded
 // random moments across the run: every unit must hold exactly its old settings or exactly the new
 // ones, a unit reported "not started" the old ones, and the exit status must say whether any unit
-// was left. A second SIGINT must end the program at once.
+// was left. A second SIGINT must end the program at once, and a closed output pipe never cuts a
+// unit's writing short.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,8 +21,9 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/cli/CliChild.h"
 #include "tests/cli/FleetPlant.h"
+
+extern char** environ;
 
 namespace mervane::cli {
 namespace {
@@ -26,12 +31,77 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
-using testing::CliChild;
 using testing::FleetPlant;
 
 constexpr int kUnits = 30;
 constexpr int kRounds = 16;
 constexpr const char* kNotStarted = "not started";
+
+// mervane-cli as a child process, its standard output and error in files (or both into
+// `outputFd`). Killed and reaped if the test leaves it running.
+class CliChild {
+  public:
+    CliChild(const std::vector<std::string>& args, const FleetPlant& plant, int outputFd = -1) {
+        std::vector<std::string> words{MERVANE_CLI_PROGRAM};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        const auto flags = O_WRONLY | O_CREAT | O_TRUNC;
+        for (const int fd : {1, 2}) {
+            if (outputFd >= 0) {
+                posix_spawn_file_actions_adddup2(&files, outputFd, fd);
+            } else {
+                const char* name = fd == 1 ? "out" : "err";
+                posix_spawn_file_actions_addopen(&files, fd, plant.file(name).c_str(), flags, 0600);
+            }
+        }
+        // SIGINT at its default and unblocked, even when the tests run where it is ignored.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&attributes, &interrupt);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], &files, &attributes, argv.data(), environ), 0);
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&files);
+    }
+    ~CliChild() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    CliChild(const CliChild&) = delete;
+    CliChild& operator=(const CliChild&) = delete;
+
+    void interrupt() const {
+        if (pid_ > 0) kill(pid_, SIGINT);
+    }
+    // The wait status, or nothing when the program is still running after `bound` (or never ran).
+    std::optional<int> wait(milliseconds bound) {
+        const auto end = steady_clock::now() + bound;
+        int status = 0;
+        pid_t ended = 0;
+        while (pid_ > 0 && (ended = waitpid(pid_, &status, WNOHANG)) == 0) {
+            if (steady_clock::now() > end) return std::nullopt;
+            std::this_thread::sleep_for(2ms);
+        }
+        if (ended != pid_) return std::nullopt;
+        pid_ = -1;
+        return status;
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
 
 // A few milliseconds per reply, so that a run lasts long enough to be interrupted anywhere.
 sim::UnitFaults slightlySlow() {
@@ -211,6 +281,26 @@ TEST(FleetInterruptTest, EveryUnitHoldsItsOldOrTheNewSettingsAndASecondCtrlCEnds
     const std::optional<int> status = child.wait(60s);
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGINT) << *status;
+}
+
+// A reader that went away (`| head`) costs the output, never the writing: the unit is written to
+// the end, and the run fails instead of ending on SIGPIPE between two writes.
+TEST(ClosedOutputTest, AClosedPipeNeverCutsTheWritingAndFailsTheRun) {
+    FleetPlant plant("127.0.86.", 1);
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    CliChild child({"--trace", "-", "apply", "--mask", "0x0F", "--times", "1:3:3", "--times",
+                    "2:4:4", plant.host(0)},
+                   plant, ends[1]);
+    close(ends[0]);  // gone before the first line
+    close(ends[1]);
+    const std::optional<int> status = child.wait(60s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    const sim::UnitSettingsState held = plant[0].settings();
+    EXPECT_EQ(held.enableMask, 0x0F);
+    EXPECT_EQ(held.onTime[1], 4);
+    EXPECT_EQ(held.offTime[1], 4);
 }
 
 }  // namespace
