@@ -10,20 +10,29 @@ namespace mervane {
 
 namespace {
 
+// Every kind of input: keys, mouse, wheel, touch, tablet and gestures (all QInputEvents), and
+// the input that is no QInputEvent: text committed by an input method, drag and drop, shortcuts.
+// A pointer that only moves changes nothing. Esc goes through, so that the window can still be
+// closed.
 bool isInput(const QEvent& event) {
     switch (event.type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::Shortcut:
-        case QEvent::KeyRelease:
-            return true;
-        case QEvent::KeyPress:
-            return static_cast<const QKeyEvent&>(event).key() != Qt::Key_Escape;
-        default:
+        case QEvent::HoverEnter:
+        case QEvent::HoverLeave:
+        case QEvent::HoverMove:
+        case QEvent::MouseMove:
             return false;
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+            return static_cast<const QKeyEvent&>(event).key() != Qt::Key_Escape;
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::DragLeave:
+        case QEvent::Drop:
+        case QEvent::Shortcut:
+            return true;
+        default:
+            return dynamic_cast<const QInputEvent*>(&event) != nullptr;
     }
 }
 

@@ -8,9 +8,10 @@ class QWidget;
 
 namespace mervane {
 
-// While active, keeps mouse and keyboard input away from one window and everything in it,
-// except Esc, so that the window can still be closed while an exchange runs. Other windows (the
-// message boxes the exchange shows) get their input as usual. The window shows the wait cursor
+// While active, keeps every input away from one window and everything in it (keys, mouse, wheel,
+// touch, tablet, input-method text, drag and drop, shortcuts), except Esc, so that the window can
+// still be closed while an exchange runs. Other windows (the message boxes the exchange shows)
+// get their input as usual. The window shows the wait cursor
 // meanwhile. Controls let through (letThrough) take their input all the same: they must not
 // depend on what the exchange is doing.
 class InputBlocker final : public QObject {

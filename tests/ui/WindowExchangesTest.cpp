@@ -139,7 +139,13 @@ TEST_F(WindowExchangesTest, WhileAnExchangeWaitsOnlyEscReachesTheWindow) {
     QTest::mouseClick(widget("ConnectButton"), Qt::LeftButton);
     QTest::mouseClick(widget("StartStopButton"), Qt::LeftButton);
     QTest::keyClick(widget("ConnectButton"), Qt::Key_Space);
+    // Nor is text committed by an input method, which the apply would write.
+    const QString before = text("OnTimeEdit1");
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("7"));
+    QApplication::sendEvent(widget("OnTimeEdit1"), &commit);
     QApplication::processEvents();
+    EXPECT_EQ(text("OnTimeEdit1"), before);
     EXPECT_TRUE(dialog->connected());
     EXPECT_EQ(tcpCommands(*unit), waitingAtTheActiveFlag);
 
