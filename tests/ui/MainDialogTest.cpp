@@ -67,9 +67,12 @@ TEST_F(MainDialogTest, StartsNotConnectedWithDefaults) {
 
 TEST_F(MainDialogTest, TabOrderFollowsTheForm) {
     openWindow();
-    std::vector<std::string> expected{"AdapterCombo",  "AddressEdit",  "PortEdit",
-                                      "ConnectButton", "EnableCheck1", "ReceiveButton",
-                                      "ApplyButton",   "OnTimeEdit1",  "OffTimeEdit1"};
+    // The added buttons where they sit: 通信ログ and 検索... under Connect, 保存... and 読込...
+    // left of 設定受信.
+    std::vector<std::string> expected{
+        "AdapterCombo", "AddressEdit",  "PortEdit",          "ConnectButton",     "TraceButton",
+        "SearchButton", "EnableCheck1", "SaveProfileButton", "LoadProfileButton", "ReceiveButton",
+        "ApplyButton",  "OnTimeEdit1",  "OffTimeEdit1"};
     for (int row = 2; row <= 8; ++row) {
         for (const char* kind : {"EnableCheck", "OnTimeEdit", "OffTimeEdit"})
             expected.push_back(kind + std::to_string(row));
