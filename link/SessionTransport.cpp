@@ -38,6 +38,7 @@ int SessionTransport::receiveExact(std::span<uint8_t> buffer) {
     size_t received = 0;
     for (int attempt = 0; attempt < kExactAttempts; ++attempt) {
         const long n = io_.receiveSome(buffer.subspan(received));
+        countReceived(n);
         traceReceive(n, buffer.subspan(received));
         if (n < 0 && lastSocketError() != wsa::kTimedOut) return kStatusFailure;
         if (n > 0) received += static_cast<size_t>(n);
@@ -59,6 +60,7 @@ size_t SessionTransport::receiveFrame(std::span<const uint8_t, 2> request, Frame
     for (;;) {
         // position <= non-terminator bytes taken so far <= limit, so this stays inside buffer.
         const long n = io_.receiveSome(std::span<uint8_t>(&buffer[position], 1));
+        countReceived(n);
         if (n <= 0) {
             if (trace_ != nullptr) trace_->flushGathered();
             traceReceive(n, {});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -46,13 +47,21 @@ class SessionTransport {
     // end the call. Returns the frame length (terminator included) or 0 on failure.
     size_t receiveFrame(std::span<const uint8_t, 2> request, FrameBuffer& buffer, size_t limit);
 
+    // Bytes received so far, over every session: a sign that the unit still answers, for another
+    // thread that waits for an exchange to end. Any thread.
+    uint64_t bytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
+
   private:
     void pauseBeforeRetry();
     void traceReceive(long n, std::span<const uint8_t> into);
+    void countReceived(long n) {
+        if (n > 0) bytesReceived_.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+    }
 
     StreamIo& io_;
     Clock& clock_;
     LinkTrace* trace_;
+    std::atomic<uint64_t> bytesReceived_{0};
 };
 
 }  // namespace mervane

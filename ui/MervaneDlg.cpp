@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include <system_error>
 #include <utility>
 
 #include "app/CommandLine.h"
@@ -15,6 +16,8 @@
 #include "link/Status.h"
 #include "ui/DialogUnits.h"
 #include "ui/DiscoveryDialog.h"
+#include "ui/QtText.h"
+#include "ui/WriteCompletion.h"
 #include "ui_MervaneDlg.h"
 
 namespace mervane {
@@ -23,10 +26,10 @@ namespace {
 
 inline constexpr const char* kDefaultPortText = "10003";
 inline constexpr uint16_t kDefaultTcpPort = 10003;
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+inline constexpr size_t kMaxQueuedPresses = 4;
+// A close lets a write to the unit finish while the unit answers; this much silence ends it.
+inline constexpr std::chrono::milliseconds kWriteSilenceOnClose{1000};
+inline constexpr const char* kExchangeNotStartedMessage = "通信を始められませんでした。";
 
 // The form's font where the system has it, else a Japanese font of the same kind: a substitute
 // picked by the system alone tends to be a Latin font with wider letters.
@@ -163,7 +166,11 @@ void CMervaneDlg::fillAdapterCombo() {
 }
 
 void CMervaneDlg::selectAdapter(int index) {
-    link_.setLocalBindAddress(bindAddressForItem(adapterList_, index));
+    chosenAdapter_ = index;
+    // An attempt keeps the adapter it was started with; a choice made meanwhile is for the next.
+    if (!procedure_.workerRunning() && !connected()) {
+        link_.setLocalBindAddress(bindAddressForItem(adapterList_, index));
+    }
 }
 
 void CMervaneDlg::onConnectClicked() {
@@ -171,10 +178,18 @@ void CMervaneDlg::onConnectClicked() {
     // ends. A press in that moment must not be lost: the worker needs nothing more from this
     // thread, so waiting for it is brief.
     if (procedure_.workerRunning()) procedure_.waitForWorker();
+    if (connected()) {
+        pendingPresses_.clear();  // they were for the session this press ends
+        procedure_.onConnectClicked();
+        return;
+    }
     // Taken here rather than asked for by the worker: by the time it asked, this thread would be
     // repainting the pressed button, and the attempt would wait for that to finish.
     pressedAddress_ = ui_->AddressEdit->text().toStdString();
     pressedPort_ = ui_->PortEdit->text().toStdString();
+    pressedAdapter_ = chosenAdapter_;
+    link_.setLocalBindAddress(bindAddressForItem(adapterList_, pressedAdapter_));
+    writing_ = false;
     procedure_.onConnectClicked();
     // The adapter, address and port stay live while the attempt runs; the cursor says it runs.
     if (procedure_.workerRunning()) setCursor(Qt::BusyCursor);
@@ -210,15 +225,15 @@ void CMervaneDlg::updateSearchButton() {
 }
 
 void CMervaneDlg::onReceiveSettings() {
-    runExchange(&mervane::onReceiveSettings);
+    runExchange(&mervane::onReceiveSettings, false);  // writes only after a Yes (askYesNo)
 }
 
 void CMervaneDlg::onApplySettings() {
-    runExchange(&mervane::onApplySettings);
+    runExchange(&mervane::onApplySettings, true);
 }
 
 void CMervaneDlg::onStartStop() {
-    runExchange(&mervane::onStartStop);
+    runExchange(&mervane::onStartStop, true);
 }
 
 void CMervaneDlg::onOutputCheckClicked() {
@@ -229,10 +244,27 @@ bool CMervaneDlg::profileButtonsUsable() const {
     // The buttons come on with the connection worker's applyConnectionState call; after it the
     // worker no longer touches the link's identity or settings, so it need not be waited for.
     return ui_->SaveProfileButton->isEnabled() && !exchange_.joinable() &&
-           pendingExchange_ == nullptr && !calls_.closed();
+           pendingPresses_.empty() && !calls_.closed();
+}
+
+bool CMervaneDlg::queuedBehindTheConnect(std::function<void()> press) {
+    const bool connectEnding = procedure_.workerRunning() && !ui_->ConnectButton->isEnabled();
+    if (!connectEnding && pendingPresses_.empty()) return false;
+    if (pendingPresses_.size() < kMaxQueuedPresses) pendingPresses_.push_back(std::move(press));
+    return true;
+}
+
+void CMervaneDlg::runQueuedPresses() {
+    if (!connected() || calls_.closed()) pendingPresses_.clear();
+    while (!pendingPresses_.empty() && !exchange_.joinable()) {
+        std::function<void()> press = std::move(pendingPresses_.front());
+        pendingPresses_.pop_front();
+        press();
+    }
 }
 
 void CMervaneDlg::onSaveProfile() {
+    if (queuedBehindTheConnect([this] { onSaveProfile(); })) return;
     if (!profileButtonsUsable()) return;
     // Checked as "設定反映" checks it, but into a copy: the link's copy stays what the unit has.
     AutoOnOffSettings gathered = link_.settings();
@@ -242,34 +274,43 @@ void CMervaneDlg::onSaveProfile() {
 }
 
 void CMervaneDlg::onLoadProfile() {
+    if (queuedBehindTheConnect([this] { onLoadProfile(); })) return;
     if (!profileButtonsUsable()) return;
     const auto loaded = profiles_.load(link_.settings(), link_.identity());
     // The file dialog runs an event loop of its own; the window may have closed meanwhile.
     if (loaded && profileButtonsUsable()) panel_.show(*loaded, link_.identity());
 }
 
-void CMervaneDlg::runExchange(Sequence sequence) {
-    if (exchange_.joinable() || pendingExchange_ != nullptr || calls_.closed()) return;
-    if (procedure_.workerRunning()) {
-        // The buttons come back with the worker's second-last call to the window; its last one
-        // gives back the connect button. A press in between runs once that call has: from then
-        // on the worker needs nothing more from this thread, so waiting for it is brief.
-        if (!ui_->ConnectButton->isEnabled()) {
-            pendingExchange_ = sequence;
-            return;
-        }
-        procedure_.waitForWorker();
-    }
+void CMervaneDlg::runExchange(Sequence sequence, bool writes) {
+    if (exchange_.joinable() || calls_.closed()) return;
+    // The buttons come back with the worker's second-last call to the window; its last one
+    // gives back the connect button. A press in between runs once that call has: from then on
+    // the worker needs nothing more from this thread, so waiting for it is brief.
+    if (queuedBehindTheConnect([this, sequence, writes] { runExchange(sequence, writes); })) return;
+    if (procedure_.workerRunning()) procedure_.waitForWorker();
+    if (!connected()) return;
     inputBlocker_.setActive(true);
-    exchange_ = std::thread([this, sequence] {
+    writing_ = writes;
+    exchangeRunning_ = true;
+    std::function<void()> work = [this, sequence] {
         sequence(link_, *this);
+        exchangeRunning_ = false;
         QMetaObject::invokeMethod(this, &CMervaneDlg::finishExchange, Qt::QueuedConnection);
-    });
+    };
+    try {
+        exchange_ = threadStarter_ ? threadStarter_(std::move(work)) : std::thread(std::move(work));
+    } catch (const std::system_error&) {
+        exchangeRunning_ = false;
+        writing_ = false;
+        inputBlocker_.setActive(false);
+        showMessageNow(kExchangeNotStartedMessage);
+    }
 }
 
 void CMervaneDlg::finishExchange() {
     if (exchange_.joinable()) exchange_.join();
     inputBlocker_.setActive(false);
+    runQueuedPresses();
 }
 
 void CMervaneDlg::stopWorkers() {
@@ -277,6 +318,12 @@ void CMervaneDlg::stopWorkers() {
     if (discovery_) discovery_->done(QDialog::Rejected);
     // Release any call a worker waits on before waiting for the worker.
     calls_.close();
+    if (writing_) {
+        // Cut short, a write would leave the unit with some outputs new and the rest old.
+        waitWhileAnswering([this] { return exchangeRunning_.load() || procedure_.workerRunning(); },
+                           [this] { return link_.transport().bytesReceived(); },
+                           kWriteSilenceOnClose);
+    }
     link_.stopSignal().request();
     if (exchange_.joinable()) exchange_.join();
     procedure_.shutdown();
@@ -303,90 +350,6 @@ void CMervaneDlg::showMessageNow(const std::string& text) {
     // in a corner; without an owner it opens in the middle of the screen.
     QWidget* owner = isVisible() ? this : nullptr;
     presenter_.showMessage(owner, applicationTitle_, fromUtf8(text));
-}
-
-void CMervaneDlg::showMessage(const std::string& text) {
-    calls_.call([this, text] { showMessageNow(text); });
-}
-
-bool CMervaneDlg::askYesNo(const std::string& text) {
-    return calls_.call<bool>(
-        [this, text] { return presenter_.askYesNo(this, applicationTitle_, fromUtf8(text)); },
-        false);
-}
-
-void CMervaneDlg::showAutoOnOffSettings(const AutoOnOffSettings& settings,
-                                        const DeviceIdentity& unit) {
-    calls_.call([this, settings, unit] { panel_.show(settings, unit); });
-}
-
-int CMervaneDlg::gatherAutoOnOffSettings(AutoOnOffSettings& settings, const DeviceIdentity& unit) {
-    // Gathered into a copy on the window thread; the caller's settings change on its own thread.
-    using Gathered = std::pair<int, AutoOnOffSettings>;
-    const Gathered gathered = calls_.call<Gathered>(
-        [this, copy = settings, unit]() mutable {
-            const int status = panel_.gather(
-                copy, unit, [this](const std::string& message) { showMessageNow(message); });
-            return Gathered{status, copy};
-        },
-        Gathered{kStatusFailure, settings});
-    settings = gathered.second;
-    return gathered.first;
-}
-
-void CMervaneDlg::setStatusText(const std::string& text) {
-    calls_.call([this, text] { ui_->StatusText->setText(fromUtf8(text)); });
-}
-
-void CMervaneDlg::setConnectCaption(const std::string& caption) {
-    calls_.call([this, caption] { ui_->ConnectButton->setText(fromUtf8(caption)); });
-}
-
-void CMervaneDlg::enableConnectButton(bool enabled) {
-    calls_.call([this, enabled] {
-        ui_->ConnectButton->setEnabled(enabled);
-        updateSearchButton();
-        // The worker enables the button as its last step, whatever the outcome.
-        if (enabled && !inputBlocker_.active()) unsetCursor();
-        if (enabled && pendingExchange_ != nullptr) {
-            QMetaObject::invokeMethod(
-                this, [this] { runExchange(std::exchange(pendingExchange_, nullptr)); },
-                Qt::QueuedConnection);
-        }
-    });
-}
-
-void CMervaneDlg::setUnitIdText(const std::string& text) {
-    calls_.call([this, text] { ui_->UnitIdText->setText(fromUtf8(text)); });
-}
-
-void CMervaneDlg::setModelText(const std::string& text) {
-    calls_.call([this, text] { ui_->ModelText->setText(fromUtf8(text)); });
-}
-
-void CMervaneDlg::applyConnectionState(ConnectionState state, const DeviceIdentity& unit) {
-    calls_.call([this, state, unit] {
-        panel_.applyConnectionState(state, unit);
-        const bool editable = state == ConnectionState::kNotConnected;
-        if (editable) {
-            ui_->UnitIdText->clear();
-            ui_->ModelText->clear();
-        }
-        ui_->AdapterCombo->setEnabled(editable);
-        ui_->AddressEdit->setEnabled(editable);
-        ui_->PortEdit->setEnabled(editable);
-        ui_->SaveProfileButton->setEnabled(!editable);
-        ui_->LoadProfileButton->setEnabled(!editable);
-        updateSearchButton();
-    });
-}
-
-std::string CMervaneDlg::addressText() {
-    return pressedAddress_;
-}
-
-std::string CMervaneDlg::portText() {
-    return pressedPort_;
 }
 
 }  // namespace mervane

@@ -5,7 +5,10 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -76,7 +79,7 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     bool connected() const { return procedure_.connected(); }
     // A connection attempt or a settings exchange is under way.
     bool busy() const {
-        return procedure_.workerRunning() || exchange_.joinable() || pendingExchange_ != nullptr;
+        return procedure_.workerRunning() || exchange_.joinable() || !pendingPresses_.empty();
     }
     const AdapterList& adapterList() const { return adapterList_; }
     // How "検索..." searches; by default the fleet's discovery as planned from the adapter.
@@ -87,6 +90,9 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void setProfilePathChooser(ProfilePathChooser chooser) {
         profiles_.setPathChooser(std::move(chooser));
     }
+    // How a settings button's thread is started; by default as a std::thread. Tests make it fail.
+    using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+    void setExchangeThreadStarter(ThreadStarter starter) { threadStarter_ = std::move(starter); }
     // How the log window's "保存..." asks for a file; by default the file dialog.
     void setTraceLogPathChooser(TraceLogPathChooser chooser) {
         traceLog_.window().setPathChooser(std::move(chooser));
@@ -110,6 +116,8 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     std::string portText() override;
 
     // Ends the dialog; a running connection attempt or exchange is stopped and waited for first.
+    // A write to the unit under way (設定反映, Start/Stop, a one-shot clearing after Yes) is let
+    // finish first, for as long as the unit answers (about 1 s of silence ends the wait).
     void done(int result) override;
 
   protected:
@@ -132,10 +140,16 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void onLoadProfile();
     // The profile buttons work while connected and no settings exchange runs or waits.
     bool profileButtonsUsable() const;
+    // A press that comes while the connect worker is finishing (the buttons are back, the connect
+    // button not yet), or behind one that does, waits for it: true when it was queued.
+    bool queuedBehindTheConnect(std::function<void()> press);
+    // Runs the queued presses in order while connected, each once the exchange before it ends.
+    void runQueuedPresses();
 
     using Sequence = int (*)(DeviceLink&, OperatorWindow&);
-    // Runs one settings sequence off the window thread, the window busy until it ends.
-    void runExchange(Sequence sequence);
+    // Runs one settings sequence off the window thread, the window busy until it ends. `writes`:
+    // the sequence writes to the unit, which a close lets finish.
+    void runExchange(Sequence sequence, bool writes);
     void finishExchange();
     void stopWorkers();
     void showMessageNow(const std::string& text);
@@ -164,8 +178,17 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     std::string pressedPort_;
     ConnectionProcedure procedure_{link_, *this};
     std::thread exchange_;
-    // A settings button pressed as the worker was finishing; it runs once the worker has.
-    Sequence pendingExchange_ = nullptr;
+    std::atomic<bool> exchangeRunning_{false};  // until the exchange's last step
+    // A write to the unit is under way in the exchange or the connect worker.
+    std::atomic<bool> writing_{false};
+    ThreadStarter threadStarter_;
+    // Buttons pressed as the worker was finishing; they run once it has, in order.
+    std::deque<std::function<void()>> pendingPresses_;
+    // The adapter chosen in the list, and the one the running or last attempt uses.
+    int chosenAdapter_ = 0;
+    int pressedAdapter_ = 0;
+    // Where the focus went when the connect button was disabled under it.
+    QPointer<QWidget> focusLeftConnect_;
     DiscoverySeam discoverySeam_;
     QPointer<DiscoveryDialog> discovery_;  // a child; deletes itself once closed
     ProfileFiles profiles_{*this, [this](const std::string& text) { showMessageNow(text); }};

@@ -325,6 +325,43 @@ TEST_F(MainDialogTest, AnAttemptUsesTheFieldsAsTheyWereWhenConnectWasPressed) {
     control<QLineEdit>("PortEdit")->clear();
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
+    // Connected, the window shows the unit it talks to.
+    EXPECT_EQ(text("AddressEdit"), "127.0.0.1");
+    EXPECT_EQ(text("PortEdit"), QString::number(unit->tcpPort()));
+}
+
+TEST_F(MainDialogTest, AnAttemptKeepsTheAdapterItStartedWithAndTheFocusOnConnect) {
+    adapters.interfaceList = {ethernet(3, "first"), ethernet(9, "second")};
+    adapters.addressRows = {addressRow("127.0.0.3", 3), addressRow("127.0.0.2", 9)};
+    openWindow();
+    startUnit(19, "_W");
+    control<QLineEdit>("AddressEdit")->setText("127.0.0.1");
+    control<QLineEdit>("PortEdit")->setText(QString::number(unit->tcpPort()));
+    widget("ConnectButton")->setFocus();
+    click("ConnectButton");
+    control<QComboBox>("AdapterCombo")->setCurrentIndex(1);  // for the next attempt
+    ASSERT_TRUE(waitUntilIdle());
+    ASSERT_TRUE(dialog->connected());
+    for (const sim::ReceivedRecord& record : unit->received())
+        EXPECT_EQ(record.sourceAddress, "127.0.0.3") << record.command;
+    EXPECT_EQ(control<QComboBox>("AdapterCombo")->currentIndex(), 0);
+    EXPECT_EQ(dialog->focusWidget(), widget("ConnectButton"));
+}
+
+TEST_F(MainDialogTest, APressQueuedAsTheConnectEndsIsDroppedByADisconnect) {
+    openWindow();
+    startUnit(19, "_W");
+    auto& startStop = *control<QPushButton>("StartStopButton");
+    auto& connect = *control<QPushButton>("ConnectButton");
+    PressOnReturn queued(
+        startStop, 1, [] { return true; }, [&startStop] { startStop.click(); });
+    PressOnReturn disconnect(
+        connect, 1, [this] { return dialog->connected(); }, [&connect] { connect.click(); });
+    connectToUnit();
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_FALSE(dialog->connected());
+    EXPECT_EQ(unit->settings().active, 0);
+    EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(SettingsPanelTest, TimesOutside1To255AreRefusedBeforeAnythingIsSent) {
     }
 }
 
-TEST_F(SettingsPanelTest, AFailedGatherStopsAtTheFailingRow) {
+TEST_F(SettingsPanelTest, ARefusedGatherLeavesTheLinksCopyAsTheUnitHoldsIt) {
     for (int row = 1; row <= 8; ++row)
         check(row)->setChecked(true);
     fillTimes(8, "5", "6");
@@ -108,9 +108,9 @@ TEST_F(SettingsPanelTest, AFailedGatherStopsAtTheFailingRow) {
     AutoOnOffSettings settings;
     settings.onTime[3] = 42;
     EXPECT_EQ(dialog->gatherAutoOnOffSettings(settings, kEightTimed), kStatusFailure);
-    EXPECT_EQ(settings.enableMask, 0x07u);
-    EXPECT_EQ(settings.offTime[2], 300);
-    EXPECT_EQ(settings.onTime[3], 42);  // DO4 was not read
+    EXPECT_EQ(settings.enableMask, 0u);
+    EXPECT_EQ(settings.offTime[2], 0);
+    EXPECT_EQ(settings.onTime[3], 42);
 }
 
 TEST_F(SettingsPanelTest, IntervalUnitsGatherChecksAndSelectionOnly) {

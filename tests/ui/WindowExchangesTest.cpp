@@ -6,8 +6,11 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <QInputMethodEvent>
+
 #include <future>
 #include <memory>
+#include <system_error>
 
 #include "link/HostLookup.h"
 #include "link/SocketError.h"
@@ -157,6 +160,34 @@ TEST_F(WindowExchangesTest, WhileAnExchangeWaitsOnlyEscReachesTheWindow) {
     EXPECT_LT(closing.elapsed(), 5000);  // the unit would have kept it waiting 10 s
     QApplication::processEvents();
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
+}
+
+TEST_F(WindowExchangesTest, ClosingDuringAnApplyLetsTheUnitBeWrittenToTheEnd) {
+    connectTo(19, "_W");
+    for (int row = 1; row <= 8; ++row) {
+        for (const char* edit : {"OnTimeEdit", "OffTimeEdit"})
+            control<QLineEdit>((edit + std::to_string(row)).c_str())->setText("33");
+    }
+    sim::UnitFaults late;
+    late.replyDelayMs = 100;  // nine exchanges: about a second
+    unit->setFaults(late);
+    click("ApplyButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tcpCommands(*unit).empty(); }, 5000));
+    dialog->reject();
+    EXPECT_FALSE(dialog->busy());
+    EXPECT_EQ(unit->settings().onTime, (std::array<uint8_t, 8>{33, 33, 33, 33, 33, 33, 33, 33}));
+}
+
+TEST_F(WindowExchangesTest, AButtonWhoseThreadCannotStartSaysSoAndLeavesTheWindowUsable) {
+    connectTo(19, "_W");
+    dialog->setExchangeThreadStarter([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    click("ReceiveButton");
+    EXPECT_EQ(presenter.messages, Strings{"通信を始められませんでした。"});
+    EXPECT_FALSE(dialog->busy());
+    EXPECT_NE(dialog->cursor().shape(), Qt::WaitCursor);
+    EXPECT_TRUE(tcpCommands(*unit).empty());
 }
 
 TEST_F(WindowExchangesTest, ClosingWhileTheIdentificationWaitsEndsAtOnce) {
