@@ -8,13 +8,14 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include "ui/WholeFile.h"
 
 namespace mervane {
 
@@ -118,10 +119,8 @@ void TraceLogWindow::onSave() {
     if (path.isEmpty()) return;
     QString text = lines().join(QLatin1Char('\n'));
     if (!text.isEmpty()) text += QLatin1Char('\n');
-    const QByteArray bytes = text.toUtf8();
-    // Written beside the file and renamed over it: a failed write leaves an older log whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // A failed write leaves an older log whole.
+    if (!replaceFileWhole(path, text.toUtf8()))
         report_(QStringLiteral("通信ログを保存できませんでした: %1").arg(path));
 }
 

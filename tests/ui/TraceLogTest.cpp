@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+#include <csignal>
+
 #include "tests/LoopbackUnit.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/TraceLogWindow.h"
@@ -91,6 +94,29 @@ TEST_F(TraceLogTest, TheViewKeepsTheNewestLinesSavesThemAndClears) {
               Strings{"通信ログを保存できませんでした: " + answer.toStdString()});
     click("TraceClearButton");
     EXPECT_TRUE(lines().isEmpty());
+}
+
+TEST_F(TraceLogTest, ASaveCutShortLeavesTheOldFileAndSaysSo) {
+    openWindow();
+    QTemporaryDir folder;
+    const QString path = folder.filePath("log.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("old\n") == 4 && file.flush());
+    log().appendLine(QString(400, 'x'));
+    dialog->setTraceLogPathChooser([&](QWidget&, const QString&) { return path; });
+    // Past a file size limit writes fail, as on a full disk.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{100, limit.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    click("TraceSaveButton");
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler);
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), "old\n");
+    EXPECT_EQ(presenter.messages, Strings{"通信ログを保存できませんでした: " + path.toStdString()});
 }
 
 TEST_F(TraceLogTest, TheLogTakesInputWhileAnExchangeBlocksTheWindow) {
