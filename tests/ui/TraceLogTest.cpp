@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,6 +96,26 @@ TEST_F(TraceLogTest, TheViewKeepsTheNewestLinesSavesThemAndClears) {
               Strings{"通信ログを保存できませんでした: " + answer.toStdString()});
     click("TraceClearButton");
     EXPECT_TRUE(lines().isEmpty());
+}
+
+TEST_F(TraceLogTest, OpensWhereAWholeLineFitsAndFollowsTheNewest) {
+    openWindow();
+    const QString request =
+        "  1.000000  192.168.100.200:10003  tcp ->  OI  4 bytes  4F 49 27 C8  |OI'.|";
+    for (int i = 0; i < 50; ++i)
+        log().appendLine(request);
+    dialog->move(620, 0);  // no room on the right of the 800 px screen, room on the left
+    click("TraceButton");
+    EXPECT_LT(log().frameGeometry().right(), dialog->frameGeometry().left());
+    auto* view = log().findChild<QPlainTextEdit*>("TraceView");
+    EXPECT_GE(view->viewport()->width(), view->fontMetrics().horizontalAdvance(request));
+    QScrollBar& bar = *view->verticalScrollBar();
+    log().appendLine(request);
+    EXPECT_EQ(bar.value(), bar.maximum());
+    bar.triggerAction(QAbstractSlider::SliderPageStepSub);  // the operator scrolls up
+    const int kept = bar.value();
+    log().appendLine(request);
+    EXPECT_EQ(bar.value(), kept);
 }
 
 TEST_F(TraceLogTest, ASaveCutShortLeavesTheOldFileAndSaysSo) {
