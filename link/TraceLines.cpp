@@ -189,9 +189,10 @@ void TraceLineSink::record(const TraceEvent& event) {
     write_(formatter_.line(event));
 }
 
-void TraceLineSink::restart() {
+void TraceLineSink::restart(const std::function<void()>& alongside) {
     const std::lock_guard lock(mutex_);
     formatter_.restart();
+    if (alongside) alongside();
 }
 
 }  // namespace mervane

@@ -37,7 +37,9 @@ class TraceLineSink final : public TraceSink {
     TraceLineSink(bool json, LineWriter write) : formatter_(json), write_(std::move(write)) {}
 
     void record(const TraceEvent& event) override;
-    void restart();
+    // The next event is time 0 again. `alongside` runs under the sink's lock, so that no event is
+    // formatted between the two (it must not record into this sink either).
+    void restart(const std::function<void()>& alongside = {});
 
   private:
     std::mutex mutex_;

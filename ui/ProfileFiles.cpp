@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -12,6 +11,7 @@
 
 #include "fleet/Profile.h"
 #include "ui/ProfileTexts.h"
+#include "ui/WholeFile.h"
 
 namespace mervane {
 
@@ -63,12 +63,8 @@ void ProfileFiles::save(const AutoOnOffSettings& settings, const DeviceIdentity&
     const QString name = QStringLiteral("unit%1.json").arg(unit.unitId);
     const QString path = choosePath(ProfileFileAction::kSave, QDir(lastFolder()).filePath(name));
     if (path.isEmpty()) return;
-    const std::string text = fleet::profileJson(settings, unit);
-    // Written beside the file and renamed over it: a failed write leaves the old profile whole.
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(text.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size ||
-        !file.commit()) {
+    // A failed write leaves the old profile whole.
+    if (!replaceFileWhole(path, QByteArray::fromStdString(fleet::profileJson(settings, unit)))) {
         report_(profileSaveFailureText(path.toStdString()));
         return;
     }

@@ -39,9 +39,9 @@ void TraceLog::take(uint64_t batch, const QString& line) {
 }
 
 void TraceLog::restart() {
-    // Times restart first: a line formatted against the old start is of the old batch.
-    sink_.restart();
-    batch_.fetch_add(1);
+    // In one step: a line formatted between the two would be dropped as of the old batch, yet
+    // its event would be the new batch's time 0.
+    sink_.restart([this] { batch_.fetch_add(1); });
 }
 
 }  // namespace mervane

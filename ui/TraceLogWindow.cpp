@@ -8,13 +8,16 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include <algorithm>
+
+#include "ui/WholeFile.h"
 
 namespace mervane {
 
@@ -64,13 +67,30 @@ TraceLogWindow::TraceLogWindow(QWidget& owner, Report report)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_);
     layout->addLayout(buttons);
+    // The width at which such a request is not cut, chosen over a side with less room.
+    const QString request = QStringLiteral(
+        "100.000000  255.255.255.255:65535  tcp ->  OI  4 bytes  4F 49 27 C8  |OI'.|");
+    const QMargins margins = layout->contentsMargins();
+    wholeLineWidth_ = metrics.horizontalAdvance(request) + margins.left() + margins.right() +
+                      2 * (view_->frameWidth() + qCeil(view_->document()->documentMargin())) +
+                      view_->verticalScrollBar()->sizeHint().width();
 
+    // Following the newest line is the operator's choice alone: left to itself, the view stops
+    // following for good when a scroll bar appears or lines arrive while it is hidden.
+    QScrollBar* bar = view_->verticalScrollBar();
+    connect(bar, &QScrollBar::actionTriggered, this,
+            [this, bar] { following_ = bar->sliderPosition() >= bar->maximum(); });
     connect(saveButton_, &QPushButton::clicked, this, &TraceLogWindow::onSave);
     connect(clearButton_, &QPushButton::clicked, this, &TraceLogWindow::onClear);
 }
 
 void TraceLogWindow::appendLine(const QString& line) {
     view_->appendPlainText(line);
+    if (following_) showNewest();
+}
+
+void TraceLogWindow::showNewest() {
+    view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum());
 }
 
 QStringList TraceLogWindow::lines() const {
@@ -85,26 +105,35 @@ QStringList TraceLogWindow::lines() const {
 void TraceLogWindow::showBesideOwner() {
     if (!placed_) {
         placed_ = true;
-        const QRect ownerFrame = owner_.frameGeometry();
-        QPoint at(ownerFrame.right() + 1, ownerFrame.top());
-        // Kept on the owner's screen: beside it, narrower if need be, and only where even the
-        // narrowest does not fit, over its right edge.
-        if (const QScreen* screen = owner_.screen()) {
-            const QRect room = screen->availableGeometry();
-            const int frameExtra = frameSize().width() - width();
-            const int roomBeside = room.right() + 1 - at.x() - frameExtra;
-            if (roomBeside < width())
-                resize(std::max(roomBeside, minimumSizeHint().width()), height());
-            at.setX(
-                std::max(room.left(), std::min(at.x(), room.right() + 1 - frameSize().width())));
-            at.setY(
-                std::max(room.top(), std::min(at.y(), room.bottom() + 1 - frameSize().height())));
-        }
-        move(at);
+        placeBesideOwner();
     }
     show();
     raise();
     activateWindow();
+    if (following_) showNewest();
+}
+
+void TraceLogWindow::placeBesideOwner() {
+    const QRect ownerFrame = owner_.frameGeometry();
+    QPoint at(ownerFrame.right() + 1, ownerFrame.top());
+    if (const QScreen* screen = owner_.screen()) {
+        // Kept on the owner's screen: beside it, narrower if need be, and only where even the
+        // narrowest does not fit, over its edge. A line cut short is of little use, so the left
+        // side is taken when only it has room for a whole one.
+        const QRect room = screen->availableGeometry();
+        // Never shown yet, this window's frame is unknown; the owner's is of the same kind.
+        const int frameExtra = owner_.frameGeometry().width() - owner_.width();
+        const int roomRight = room.right() - ownerFrame.right() - frameExtra;
+        const int roomLeft = ownerFrame.left() - room.left() - frameExtra;
+        const bool left = roomRight < wholeLineWidth_ && roomLeft >= wholeLineWidth_;
+        const int roomBeside = left ? roomLeft : roomRight;
+        if (roomBeside < width()) resize(std::max(roomBeside, minimumSizeHint().width()), height());
+        const int frameWidth = width() + frameExtra;
+        if (left) at.setX(ownerFrame.left() - frameWidth);
+        at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - frameWidth)));
+        at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - frameSize().height())));
+    }
+    move(at);
 }
 
 void TraceLogWindow::closeEvent(QCloseEvent* event) {
@@ -118,15 +147,14 @@ void TraceLogWindow::onSave() {
     if (path.isEmpty()) return;
     QString text = lines().join(QLatin1Char('\n'));
     if (!text.isEmpty()) text += QLatin1Char('\n');
-    const QByteArray bytes = text.toUtf8();
-    // Written beside the file and renamed over it: a failed write leaves an older log whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // A failed write leaves an older log whole.
+    if (!replaceFileWhole(path, text.toUtf8()))
         report_(QStringLiteral("通信ログを保存できませんでした: %1").arg(path));
 }
 
 void TraceLogWindow::onClear() {
     view_->clear();
+    following_ = true;
     emit cleared();
 }
 

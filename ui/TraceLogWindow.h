@@ -16,7 +16,8 @@ namespace mervane {
 using TraceLogPathChooser = std::function<QString(QWidget& owner, const QString& suggested)>;
 
 // The "通信ログ" window: a window of its own beside the main dialog, showing one line per step the
-// link took on the wire, the newest last. It keeps the last kMaxLines lines, dropping the oldest.
+// link took on the wire, the newest last, and following it unless the operator scrolled away.
+// It keeps the last kMaxLines lines, dropping the oldest.
 // "保存..." writes the shown lines to a text file (UTF-8, one a line); "クリア" empties the view
 // and says so (cleared), so that the times start at 0 again.
 //
@@ -36,7 +37,8 @@ class TraceLogWindow final : public QWidget {
     void setPathChooser(TraceLogPathChooser chooser) { chooser_ = std::move(chooser); }
     void appendLine(const QString& line);
     QStringList lines() const;
-    // Shows the window to the right of its owner and raises it.
+    // Shows the window beside its owner and raises it: on the right, or on the left where only
+    // the left has room for a whole line.
     void showBesideOwner();
 
   signals:
@@ -47,6 +49,8 @@ class TraceLogWindow final : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void placeBesideOwner();
+    void showNewest();
     void onSave();
     void onClear();
 
@@ -56,7 +60,9 @@ class TraceLogWindow final : public QWidget {
     QPlainTextEdit* view_;
     QPushButton* saveButton_;
     QPushButton* clearButton_;
+    int wholeLineWidth_ = 0;  // of the window, for a request of the longest kind
     bool placed_ = false;
+    bool following_ = true;  // false while the operator keeps older lines in view
 };
 
 }  // namespace mervane

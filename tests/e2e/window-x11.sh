@@ -170,6 +170,8 @@ wait_until 10 has_display || { cat "$work/xvfb.log"; fail "Xvfb did not start"; 
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
 unset WAYLAND_DISPLAY
+# On this X server, whatever platform the caller's environment asks Qt for.
+export QT_QPA_PLATFORM=xcb
 
 # The unit starts with two outputs enabled at 200 ms on, 200 ms off, stopped.
 export MERVANE_UNIT_ARGS="--mask 0x03 --times 2:2"

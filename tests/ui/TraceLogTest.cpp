@@ -3,8 +3,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
+#include <csignal>
 
 #include "tests/LoopbackUnit.h"
 #include "tests/ui/WindowFixture.h"
@@ -91,6 +96,49 @@ TEST_F(TraceLogTest, TheViewKeepsTheNewestLinesSavesThemAndClears) {
               Strings{"通信ログを保存できませんでした: " + answer.toStdString()});
     click("TraceClearButton");
     EXPECT_TRUE(lines().isEmpty());
+}
+
+TEST_F(TraceLogTest, OpensWhereAWholeLineFitsAndFollowsTheNewest) {
+    openWindow();
+    const QString request =
+        "  1.000000  192.168.100.200:10003  tcp ->  OI  4 bytes  4F 49 27 C8  |OI'.|";
+    for (int i = 0; i < 50; ++i)
+        log().appendLine(request);
+    dialog->move(620, 0);  // no room on the right of the 800 px screen, room on the left
+    click("TraceButton");
+    EXPECT_LT(log().frameGeometry().right(), dialog->frameGeometry().left());
+    auto* view = log().findChild<QPlainTextEdit*>("TraceView");
+    EXPECT_GE(view->viewport()->width(), view->fontMetrics().horizontalAdvance(request));
+    QScrollBar& bar = *view->verticalScrollBar();
+    log().appendLine(request);
+    EXPECT_EQ(bar.value(), bar.maximum());
+    bar.triggerAction(QAbstractSlider::SliderPageStepSub);  // the operator scrolls up
+    const int kept = bar.value();
+    log().appendLine(request);
+    EXPECT_EQ(bar.value(), kept);
+}
+
+TEST_F(TraceLogTest, ASaveCutShortLeavesTheOldFileAndSaysSo) {
+    openWindow();
+    QTemporaryDir folder;
+    const QString path = folder.filePath("log.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("old\n") == 4 && file.flush());
+    log().appendLine(QString(400, 'x'));
+    dialog->setTraceLogPathChooser([&](QWidget&, const QString&) { return path; });
+    // Past a file size limit writes fail, as on a full disk.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{100, limit.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    click("TraceSaveButton");
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler);
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), "old\n");
+    EXPECT_EQ(presenter.messages, Strings{"通信ログを保存できませんでした: " + path.toStdString()});
 }
 
 TEST_F(TraceLogTest, TheLogTakesInputWhileAnExchangeBlocksTheWindow) {
