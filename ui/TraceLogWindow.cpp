@@ -117,17 +117,23 @@ void TraceLogWindow::placeBesideOwner() {
     const QRect ownerFrame = owner_.frameGeometry();
     QPoint at(ownerFrame.right() + 1, ownerFrame.top());
     if (const QScreen* screen = owner_.screen()) {
-        // Kept on the owner's screen: beside it, narrower if need be, and only where even the
-        // narrowest does not fit, over its edge. A line cut short is of little use, so the left
-        // side is taken when only it has room for a whole one.
+        // Kept on the owner's screen, beside it on the side with room for a whole line (the
+        // right when both have it), narrower if need be. A line cut short is of little use: where
+        // neither side has room for one, the log keeps a whole line's width on the roomier side,
+        // over the owner's edge.
         const QRect room = screen->availableGeometry();
         // Never shown yet, this window's frame is unknown; the owner's is of the same kind.
         const int frameExtra = owner_.frameGeometry().width() - owner_.width();
         const int roomRight = room.right() - ownerFrame.right() - frameExtra;
         const int roomLeft = ownerFrame.left() - room.left() - frameExtra;
-        const bool left = roomRight < wholeLineWidth_ && roomLeft >= wholeLineWidth_;
+        const bool left =
+            roomRight < wholeLineWidth_ && (roomLeft >= wholeLineWidth_ || roomLeft > roomRight);
         const int roomBeside = left ? roomLeft : roomRight;
-        if (roomBeside < width()) resize(std::max(roomBeside, minimumSizeHint().width()), height());
+        if (roomBeside < wholeLineWidth_) {
+            resize(std::min(wholeLineWidth_, room.width() - frameExtra), height());
+        } else if (roomBeside < width()) {
+            resize(std::max(roomBeside, minimumSizeHint().width()), height());
+        }
         const int frameWidth = width() + frameExtra;
         if (left) at.setX(ownerFrame.left() - frameWidth);
         at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - frameWidth)));
