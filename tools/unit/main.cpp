@@ -172,7 +172,9 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber)
         ->group(misbehaviour);
 
-    app.add_flag("--quiet", quiet, "Do not log received requests");
+    app.add_flag("--quiet", quiet,
+                 "Print only the start-up lines and errors: no requests received, no output "
+                 "changes");
 
     try {
         app.parse(argc, argv);
@@ -245,7 +247,7 @@ int main(int argc, char** argv) {
         return kExitCannotStart;
     }
     console.line(mervane::unit::describe(config, unit.udpPort(), unit.tcpPort()));
-    if (outputCount > 0) {
+    if (outputCount > 0 && !quiet) {
         // Each line shows the outputs as read when it is printed, so a change racing the first
         // line can neither be lost nor printed out of order.
         auto show = [&console, &unit, &shown, outputCount] {
@@ -263,7 +265,9 @@ int main(int argc, char** argv) {
     int stopSignal = 0;
     sigwait(&stopSignals, &stopSignal);
     unit.stop();
-    console.line(std::string("mervane-unit: stopped by ") +
-                 (stopSignal == SIGINT ? "SIGINT" : "SIGTERM"));
+    if (!quiet) {
+        console.line(std::string("mervane-unit: stopped by ") +
+                     (stopSignal == SIGINT ? "SIGINT" : "SIGTERM"));
+    }
     return 0;
 }
