@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # mervane-unit as mervane-cli meets it on 127.0.76.x: --quiet prints the start-up lines and
-# nothing else, however much the unit is asked.
+# nothing else, however much the unit is asked, and --one-shot holds what --yes clears.
 #
 # mervane-cli asks UDP port 30718, so the units listen there: status 77 (skipped) when it is taken.
 #
@@ -49,4 +49,11 @@ for arguments in "--address 127.0.76.1" "--count 2 --address 127.0.76.1"; do
     stop
     if grep -v "^mervane-unit: .*simulated " "$scratch/out"; then fail "$arguments --quiet"; fi
 done
+
+# Standard input is no terminal: the one-shot setting is kept (No), until --yes clears it.
+start --address 127.0.76.1 --one-shot 3,8 --quiet
+"$cli" --port "$tcp" read 127.0.76.1 >/dev/null 2>&1 && fail "--one-shot: read without --yes"
+"$cli" --port "$tcp" --yes read 127.0.76.1 >/dev/null 2>&1 || fail "--one-shot: read with --yes"
+"$cli" --port "$tcp" read 127.0.76.1 >/dev/null 2>&1 || fail "--one-shot: not cleared by --yes"
+stop
 exit "$failed"

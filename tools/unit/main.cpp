@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     int mask = -1;  // -1: every output of the model
     std::vector<std::string> times{"5:5"};
     int interval = 4;
+    std::vector<int> oneShots;  // DO numbers, 1..8
     bool quiet = false;
     mervane::sim::PlantConfig plant;
 
@@ -121,6 +122,13 @@ int main(int argc, char** argv) {
                    "500 ms)")
         ->check(CLI::Range(0, 255))
         ->option_text("INDEX")
+        ->group(settings);
+    app.add_option("--one-shot", oneShots,
+                   "Start with a one-shot output setting on output CH, 1..8 (repeatable): the "
+                   "programs then ask whether to clear it (units with letter commands)")
+        ->delimiter(',')
+        ->check(CLI::Range(1, 8))
+        ->option_text("CH")
         ->group(settings);
 
     auto* misbehaviour = "Faults";
@@ -217,6 +225,9 @@ int main(int argc, char** argv) {
     config.typeCode = {type[0], type[1]};
     config.initial.active = active ? 1 : 0;
     config.initial.intervalIndex = static_cast<uint8_t>(interval);
+    // The programs ask about any value but 0.
+    for (const int channel : oneShots)
+        config.initial.oneShot[static_cast<size_t>(channel - 1)] = 1;
     const int outputCount = mervane::modelRow(config.modelIndex).outputCount;
     const bool inPlant = plant.count > 1 || plant.variety || !plant.broadcastAddress.empty();
     // A varied plant cuts "every output" down to each unit's own.
