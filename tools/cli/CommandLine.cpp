@@ -283,8 +283,9 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     CLI::App* discover = commands[static_cast<size_t>(CliCommand::kDiscover)];
     discover
         ->add_option("TARGET", request.targets,
-                     "An IPv4 address, a host name or a range a.b.c.d/n (n = 16..32); without "
-                     "one, a broadcast on each adapter (with --bind, on that one only)")
+                     "An IPv4 address, a host name, or a range a.b.c.d/n (n = 16..32) or "
+                     "a.b.c.d-e (the last byte from d to e); without one, a broadcast on each "
+                     "adapter (with --bind, on that one only)")
         ->type_name("");
     discover->add_flag(
         "--no-probe", [&request](int64_t) { request.probe = false; },
