@@ -13,6 +13,7 @@
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/HostList.h"
 #include "tools/cli/MaskText.h"
+#include "tools/cli/OptionPlace.h"
 
 #ifndef MERVANE_VERSION
 #error "MERVANE_VERSION comes from the build (the project's version)"
@@ -79,17 +80,20 @@ struct CommandName {
     const char* name;
     CliCommand command;
     const char* description;
+    const char* operands;  // as a synopsis shows them
 };
 
 // In the order of CliCommand.
 constexpr std::array<CommandName, 6> kCommands{{
-    {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings"},
-    {"apply", CliCommand::kApply, "Change the named settings and write them to the unit"},
-    {"start", CliCommand::kStart, "Start the unit's automatic ON/OFF cycle"},
-    {"stop", CliCommand::kStop, "Stop the unit's automatic ON/OFF cycle"},
-    {"adapters", CliCommand::kAdapters, "List the local addresses the window offers to talk from"},
-    {"discover", CliCommand::kDiscover,
-     "Find the units on the LAN and probe each (writes nothing)"},
+    {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings", "HOST..."},
+    {"apply", CliCommand::kApply, "Change the named settings and write them to the unit",
+     "HOST..."},
+    {"start", CliCommand::kStart, "Start the unit's automatic ON/OFF cycle", "HOST..."},
+    {"stop", CliCommand::kStop, "Stop the unit's automatic ON/OFF cycle", "HOST..."},
+    {"adapters", CliCommand::kAdapters, "List the local addresses the window offers to talk from",
+     ""},
+    {"discover", CliCommand::kDiscover, "Find the units on the LAN and probe each (writes nothing)",
+     "[TARGET]..."},
 }};
 
 constexpr const char* kCommandList =
@@ -97,6 +101,23 @@ constexpr const char* kCommandList =
 
 bool takesHost(CliCommand command) {
     return command != CliCommand::kAdapters && command != CliCommand::kDiscover;
+}
+
+// "--profile belongs after the command: mervane-cli apply --profile FILE HOST... (see
+// 'mervane-cli apply --help')": where the option goes, rather than that nothing takes it there.
+std::string misplacedText(const MisplacedOption& misplaced) {
+    const std::string option = misplaced.option->get_name();
+    const std::string& command = misplaced.command->get_name();
+    std::string usage = std::string(kProgram) + " " + command + " " + option;
+    if (const std::string value = misplaced.option->get_type_name(); !value.empty()) {
+        usage += " " + value;
+    }
+    for (const CommandName& known : kCommands) {
+        if (command == known.name && *known.operands != '\0')
+            usage += " " + std::string(known.operands);
+    }
+    return option + " belongs after the command: " + usage + " (see '" + kProgram + " " + command +
+           " --help')";
 }
 
 // The options as typed; converted and checked after CLI11 has split the line up.
@@ -313,6 +334,11 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
 
     const std::vector<std::string> extras = app.remaining();
     const auto chosen = app.get_subcommands();
+    if (!extras.empty() || chosen.empty()) {
+        if (const auto misplaced = optionBeforeCommand(app, args)) {
+            return usageError(misplacedText(*misplaced));
+        }
+    }
     if (chosen.empty()) {
         for (const std::string& extra : extras) {
             if (!extra.empty() && extra[0] == '-') return usageError("unknown option " + extra);
