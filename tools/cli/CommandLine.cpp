@@ -234,7 +234,19 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     CLI::App app{"Reads and changes the automatic ON/OFF settings of a LAN digital I/O unit.",
                  kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + MERVANE_VERSION);
+    // Every command's options at a glance, as the man page's synopsis has them.
     app.footer(
+        "Synopsis:\n"
+        "  mervane-cli [OPTIONS] read|start|stop HOST... [--hosts FILE]\n"
+        "  mervane-cli [OPTIONS] apply HOST... [--hosts FILE] [--profile FILE] [--mask M]\n"
+        "      [--times CH:ON:OFF]... [--interval MS] [--verify]\n"
+        "  mervane-cli [--json] adapters\n"
+        "  mervane-cli [OPTIONS] discover [TARGET]... [--no-probe]\n"
+        "The command's own options follow it; OPTIONS, such as --trace FILE, go before or after "
+        "it.\n--hosts FILE may stand in for the HOSTs.\n\n"
+        "With --json, read, apply, start and stop print one JSON object per unit (an array of them "
+        "with\nseveral hosts), adapters and discover a JSON array, and --trace writes one JSON "
+        "object per line.\n\n"
         "Exit status: 0 done, 1 the unit or the network failed, 2 a usage error.\n"
         "Run 'mervane-cli COMMAND --help' for the options of a command.");
     // Options of the program may also follow the command and its HOST; of a repeated one the last
@@ -250,8 +262,7 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     app.add_option("--port", raw.port, "The unit's TCP port (default 10003)")
         ->type_name("N")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_flag("--json", request.json,
-                 "Print the settings as one JSON object, the adapters as one JSON array");
+    app.add_flag("--json", request.json, "Print JSON instead of text (see below)");
     app.add_flag("--yes", request.assumeYes,
                  "Answer Yes when asked whether to clear one-shot output settings");
     app.add_option("--hosts", raw.hostsFile,
