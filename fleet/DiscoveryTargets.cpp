@@ -28,6 +28,34 @@ std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
+// a.b.c.d-e, the last byte from d to e; nothing when the text before the last '-' is not a dotted
+// address (a host name such as "unit-7" is not a range).
+std::optional<TargetText> lastByteRange(std::string_view text) {
+    const size_t dash = text.rfind('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    const auto first = dottedAddress(std::string(text.substr(0, dash)));
+    if (!first) return std::nullopt;
+    const std::string_view end = text.substr(dash + 1);
+    uint32_t last = 256;
+    if (!end.empty() && end.size() <= 3) {
+        last = 0;
+        for (const char c : end) {
+            last = std::isdigit(static_cast<unsigned char>(c)) != 0
+                       ? last * 10 + static_cast<uint32_t>(c - '0')
+                       : 256;
+        }
+    }
+    TargetText result;
+    if (last > 255 || last < (*first & 0xFF)) {
+        result.error = quoted(text) +
+                       ": not a range such as 192.168.0.10-20 (a.b.c.d-e, the last byte from d to "
+                       "e, d <= e <= 255)";
+    } else {
+        result.range = AddressRange{*first, (*first & ~uint32_t{0xFF}) | last};
+    }
+    return result;
+}
+
 }  // namespace
 
 TargetText parseTarget(std::string_view text) {
@@ -36,10 +64,13 @@ TargetText parseTarget(std::string_view text) {
     if (slash == std::string_view::npos) {
         if (const auto address = dottedAddress(std::string(text))) {
             result.range = AddressRange{*address, *address};
+        } else if (auto range = lastByteRange(text)) {
+            result = std::move(*range);
         } else if (couldBeHostName(text)) {
             result.hostName = std::string(text);
         } else {
-            result.error = quoted(text) + ": not an IPv4 address, a range a.b.c.d/n or a host name";
+            result.error = quoted(text) +
+                           ": not an IPv4 address, a range a.b.c.d/n or a.b.c.d-e, or a host name";
         }
         return result;
     }

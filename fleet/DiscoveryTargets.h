@@ -18,10 +18,11 @@ struct AddressRange {
 // The widest range a search takes: a /16, 65,536 addresses.
 inline constexpr int kWidestPrefix = 16;
 
-// One search target as typed: a dotted IPv4 address or a range a.b.c.d/n (n = 16..32, every
-// address of the network a.b.c.d lies in, its first and last included) is read at once; anything
-// else that could be a host name is handed back for a lookup. `error` says what is wrong with a
-// malformed target or range, or a range wider than /16.
+// One search target as typed: a dotted IPv4 address, a range a.b.c.d/n (n = 16..32, every
+// address of the network a.b.c.d lies in, its first and last included) or a range a.b.c.d-e (the
+// last byte from d to e, d <= e <= 255) is read at once; anything else that could be a host name
+// is handed back for a lookup. `error` says what is wrong with a malformed target or range, or a
+// range wider than /16.
 struct TargetText {
     std::optional<AddressRange> range;
     std::string hostName;

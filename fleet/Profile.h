@@ -42,8 +42,8 @@ enum class ProfileFault {
     kTooLarge,    // the file is larger than kMaxProfileBytes
 };
 
-// Why a profile was not read. The line and column are 1-based and known for syntax errors only
-// (0 otherwise).
+// Why a profile was not read. The line and column are 1-based and known for syntax errors and
+// numbers too large to hold (0 otherwise).
 struct ProfileError {
     ProfileFault fault = ProfileFault::kNotJson;
     std::string key;  // the key concerned, where there is one ("onTime", ...)

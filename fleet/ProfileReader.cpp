@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "fleet/Profile.h"
 
@@ -47,8 +48,8 @@ ProfileError fault(ProfileFault kind, std::string key, std::string detail) {
     return ProfileError{kind, std::move(key), 0, 0, std::move(detail)};
 }
 
-// The 1-based line and column of the byte at `offset` (nlohmann counts from 1 past it).
-ProfileError syntaxError(std::string_view text, size_t byte, const std::string& what) {
+// The 1-based line and column of a byte as nlohmann counts it (from 1, the byte itself).
+std::pair<int, int> linePosition(std::string_view text, size_t byte) {
     const size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
     int line = 1;
     int column = 1;
@@ -60,6 +61,11 @@ ProfileError syntaxError(std::string_view text, size_t byte, const std::string& 
             ++column;
         }
     }
+    return {line, column};
+}
+
+ProfileError syntaxError(std::string_view text, size_t byte, const std::string& what) {
+    const auto [line, column] = linePosition(text, byte);
     // nlohmann's text reads "[json.exception.parse_error.101] parse error at line 1, column 2:
     // syntax error ..."; the part after the position is what the operator needs.
     const size_t colon = what.find(": ");
@@ -67,6 +73,32 @@ ProfileError syntaxError(std::string_view text, size_t byte, const std::string& 
         cutQuotedText(colon == std::string::npos ? what : what.substr(colon + 2), "last read: '");
     return ProfileError{ProfileFault::kNotJson, {}, line, column, "not JSON: " + reason};
 }
+
+// Where a number too large for a double starts: nlohmann tells its SAX handler the position but
+// leaves it out of the exception it throws.
+class OverflowPosition : public nlohmann::json_sax<json> {
+  public:
+    size_t start = 0;  // 1-based, as nlohmann counts bytes; 0 until found
+
+    bool null() override { return true; }
+    bool boolean(bool /*value*/) override { return true; }
+    bool number_integer(number_integer_t /*value*/) override { return true; }
+    bool number_unsigned(number_unsigned_t /*value*/) override { return true; }
+    bool number_float(number_float_t /*value*/, const string_t& /*text*/) override { return true; }
+    bool string(string_t& /*value*/) override { return true; }
+    bool binary(binary_t& /*value*/) override { return true; }
+    bool start_object(size_t /*size*/) override { return true; }
+    bool key(string_t& /*value*/) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(size_t /*size*/) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(size_t end, const std::string& token,
+                     const nlohmann::detail::exception& /*error*/) override {
+        // `end` is the byte after the number's last.
+        start = end >= token.size() ? end - token.size() + 1 : 1;
+        return false;
+    }
+};
 
 // An integer key within min..max, or the fault that says why not. `name` is the value as the
 // operator is told of it: the quoted key, or an entry of it.
@@ -171,12 +203,19 @@ ProfileReading parseProfile(std::string_view text) {
     } catch (const json::parse_error& e) {
         return syntaxError(text, e.byte, e.what());
     } catch (const json::exception& e) {
-        // A number beyond a double (1e400) is well-formed JSON the library cannot hold.
+        // A number beyond a double (1e400) is well-formed JSON the library cannot hold: named by
+        // where it starts, as a syntax error is.
         const std::string what = e.what();
         const size_t bracket = what.find("] ");
-        return fault(ProfileFault::kOutOfRange, {},
-                     cutQuotedText(bracket == std::string::npos ? what : what.substr(bracket + 2),
-                                   "parsing '"));
+        ProfileError error =
+            fault(ProfileFault::kOutOfRange, {},
+                  cutQuotedText(bracket == std::string::npos ? what : what.substr(bracket + 2),
+                                "parsing '"));
+        OverflowPosition position;
+        json::sax_parse(text.begin(), text.end(), &position);
+        if (position.start > 0)
+            std::tie(error.line, error.column) = linePosition(text, position.start);
+        return error;
     }
     if (!object.is_object()) {
         return fault(ProfileFault::kNotObject, {},

@@ -175,6 +175,13 @@ TEST(CliProgramTest, UsageErrorsExitTwoBeforeAnythingIsSent) {
         {{"apply", kHost, "--mask", "0xG1"}, "not a hexadecimal output mask"},
         {{"apply", kHost, "--mask", "0x100"}, "at most 8 outputs"},
         {{"read", kHost, "--mask", "0x01"}, "read does not take \"--mask\""},
+        // A command's option before the command: where it belongs, past the program's options.
+        {{"--profile", "unit.json", "apply", kHost},
+         "--profile belongs after the command: mervane-cli apply --profile FILE HOST... (see "
+         "'mervane-cli apply --help')"},
+        {{"--json", "--times=1:5:5", "apply", kHost}, "mervane-cli apply --times CH:ON:OFF HOST"},
+        {{"--no-probe", "discover"}, "mervane-cli discover --no-probe [TARGET]... (see"},
+        {{"--verify"}, "--verify belongs after the command"},
         {{"-T", "0", "read", kHost}, "time-out must be 1..19999"},
         {{"-T", "20000", "read", kHost}, "time-out must be 1..19999"},
         {{"--port", "70000", "read", kHost}, "TCP port must be 1..65535"},

@@ -26,6 +26,9 @@ TEST(DiscoveryTargetsTest, RangesCoverTheWholeNetworkOfTheAddressTyped) {
         {"10.1.2.3/16", address(10, 1, 0, 0), address(10, 1, 255, 255)},
         {"10.1.2.3/32", address(10, 1, 2, 3), address(10, 1, 2, 3)},
         {"10.1.2.3/31", address(10, 1, 2, 2), address(10, 1, 2, 3)},
+        {"127.0.21.1-5", address(127, 0, 21, 1), address(127, 0, 21, 5)},
+        {"10.1.2.7-7", address(10, 1, 2, 7), address(10, 1, 2, 7)},
+        {"10.1.2.0-255", address(10, 1, 2, 0), address(10, 1, 2, 255)},
     };
     for (const Case& c : cases) {
         const TargetText parsed = parseTarget(c.text);
@@ -43,13 +46,15 @@ TEST(DiscoveryTargetsTest, MalformedOrTooWideTargetsSayWhatIsWrong) {
         EXPECT_NE(parsed.error.find("at most a /16"), std::string::npos) << text;
     }
     for (const char* text : {"10.0.0.0/", "10.0.0.0/33", "10.0.0/24", "10.0.0.0/2x", "a.b/24",
-                             "10.0.0.0/-1", "", "two words", "x;rm"}) {
+                             "10.0.0.0/-1", "", "two words", "x;rm", "10.0.0.5-4", "10.0.0.1-256",
+                             "10.0.0.1-", "10.0.0.1-1000", "10.0.0.1-x"}) {
         const TargetText parsed = parseTarget(text);
         EXPECT_FALSE(parsed.range) << text;
         EXPECT_TRUE(parsed.hostName.empty()) << text;
         EXPECT_FALSE(parsed.error.empty()) << text;
     }
     EXPECT_EQ(parseTarget("unit-7.plant.example").hostName, "unit-7.plant.example");
+    EXPECT_EQ(parseTarget("10.0.0.5-4").error.rfind("\"10.0.0.5-4\": not a range", 0), 0U);
 }
 
 TEST(DestinationListTest, EachAddressIsAskedOnceHoweverManyTargetsHoldIt) {

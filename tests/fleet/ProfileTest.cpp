@@ -53,9 +53,11 @@ TEST(ProfileTest, EveryFaultNamesItsKindAndKey) {
                              R"({"active":true,"enableMask":5,"intervalMs":5e2})"}) {
         EXPECT_EQ(std::get<ProfileError>(parseProfile(text)).fault, ProfileFault::kWrongType);
     }
-    // A number beyond a double, even under an ignored key, is refused rather than thrown.
-    const ProfileReading huge = parseProfile(R"({"active":true,"note":-1e309})");
-    EXPECT_EQ(std::get<ProfileError>(huge).detail, "number overflow parsing '-1e309'");
+    // A number beyond a double, even under an ignored key, is refused rather than thrown, and
+    // named by where it starts.
+    const ProfileReading huge = parseProfile("{\"active\":true,\n  \"note\": -1e309}");
+    EXPECT_EQ(describeProfileError(std::get<ProfileError>(huge), "u.json"),
+              "u.json:2:11: number overflow parsing '-1e309'");
     const auto refused = nlohmann::json::parse(sourceText("tests/profiles/refused.json"));
     ASSERT_GE(refused.size(), 20U);
     for (const auto& c : refused) {

@@ -1,8 +1,8 @@
-// Any text as a profile. A refusal is well formed: a position for syntax errors only, the key of
-// every other fault, one line of detail. An accepted profile holds only what the format admits,
-// and holds what the document says. A unit of the matching kind set from it is judged fit as a
-// plain model of the check says, gets exactly the profile's fields from applyProfile, and what
-// read would print of it reads back as the same profile.
+// Any text as a profile. A refusal is well formed: a position for syntax errors and numbers too
+// large to hold only, the key of every other fault, one line of detail. An accepted profile holds
+// only what the format admits, and holds what the document says. A unit of the matching kind set
+// from it is judged fit as a plain model of the check says, gets exactly the profile's fields from
+// applyProfile, and what read would print of it reads back as the same profile.
 
 #include <algorithm>
 #include <array>
@@ -26,15 +26,16 @@ void check(bool holds) {
 
 void checkRefusal(const ProfileError& error, std::string_view text) {
     const bool syntax = error.fault == ProfileFault::kNotJson;
+    // A number beyond a double is refused wherever it stands, under no key of its own.
+    const bool overflow = error.detail.rfind("number overflow", 0) == 0;
+    check(!overflow || error.fault == ProfileFault::kOutOfRange);
     check(error.fault != ProfileFault::kUnreadable);
-    check(syntax == (error.line > 0) && syntax == (error.column > 0));
+    const bool placed = syntax || overflow;
+    check(placed == (error.line > 0) && placed == (error.column > 0));
     check(error.line <= 1 + std::count(text.begin(), text.end(), '\n'));
     check(!error.detail.empty() && error.detail.find('\n') == std::string::npos);
     constexpr std::array<std::string_view, 6> kKeys{"active",  "enableMask", "onTime",
                                                     "offTime", "intervalMs", "intervalIndex"};
-    // A number beyond a double is refused wherever it stands, under no key of its own.
-    const bool overflow = error.detail.rfind("number overflow", 0) == 0;
-    check(!overflow || error.fault == ProfileFault::kOutOfRange);
     const bool keyed = !syntax && error.fault != ProfileFault::kNotObject && !overflow;
     check(keyed ? std::find(kKeys.begin(), kKeys.end(), error.key) != kKeys.end()
                 : error.key.empty());

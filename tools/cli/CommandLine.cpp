@@ -13,6 +13,7 @@
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/HostList.h"
 #include "tools/cli/MaskText.h"
+#include "tools/cli/OptionPlace.h"
 
 #ifndef MERVANE_VERSION
 #error "MERVANE_VERSION comes from the build (the project's version)"
@@ -79,17 +80,20 @@ struct CommandName {
     const char* name;
     CliCommand command;
     const char* description;
+    const char* operands;  // as a synopsis shows them
 };
 
 // In the order of CliCommand.
 constexpr std::array<CommandName, 6> kCommands{{
-    {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings"},
-    {"apply", CliCommand::kApply, "Change the named settings and write them to the unit"},
-    {"start", CliCommand::kStart, "Start the unit's automatic ON/OFF cycle"},
-    {"stop", CliCommand::kStop, "Stop the unit's automatic ON/OFF cycle"},
-    {"adapters", CliCommand::kAdapters, "List the local addresses the window offers to talk from"},
-    {"discover", CliCommand::kDiscover,
-     "Find the units on the LAN and probe each (writes nothing)"},
+    {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings", "HOST..."},
+    {"apply", CliCommand::kApply, "Change the named settings and write them to the unit",
+     "HOST..."},
+    {"start", CliCommand::kStart, "Start the unit's automatic ON/OFF cycle", "HOST..."},
+    {"stop", CliCommand::kStop, "Stop the unit's automatic ON/OFF cycle", "HOST..."},
+    {"adapters", CliCommand::kAdapters, "List the local addresses the window offers to talk from",
+     ""},
+    {"discover", CliCommand::kDiscover, "Find the units on the LAN and probe each (writes nothing)",
+     "[TARGET]..."},
 }};
 
 constexpr const char* kCommandList =
@@ -97,6 +101,23 @@ constexpr const char* kCommandList =
 
 bool takesHost(CliCommand command) {
     return command != CliCommand::kAdapters && command != CliCommand::kDiscover;
+}
+
+// "--profile belongs after the command: mervane-cli apply --profile FILE HOST... (see
+// 'mervane-cli apply --help')": where the option goes, rather than that nothing takes it there.
+std::string misplacedText(const MisplacedOption& misplaced) {
+    const std::string option = misplaced.option->get_name();
+    const std::string& command = misplaced.command->get_name();
+    std::string usage = std::string(kProgram) + " " + command + " " + option;
+    if (const std::string value = misplaced.option->get_type_name(); !value.empty()) {
+        usage += " " + value;
+    }
+    for (const CommandName& known : kCommands) {
+        if (command == known.name && *known.operands != '\0')
+            usage += " " + std::string(known.operands);
+    }
+    return option + " belongs after the command: " + usage + " (see '" + kProgram + " " + command +
+           " --help')";
 }
 
 // The options as typed; converted and checked after CLI11 has split the line up.
@@ -213,7 +234,19 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     CLI::App app{"Reads and changes the automatic ON/OFF settings of a LAN digital I/O unit.",
                  kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + MERVANE_VERSION);
+    // Every command's options at a glance, as the man page's synopsis has them.
     app.footer(
+        "Synopsis:\n"
+        "  mervane-cli [OPTIONS] read|start|stop HOST... [--hosts FILE]\n"
+        "  mervane-cli [OPTIONS] apply HOST... [--hosts FILE] [--profile FILE] [--mask M]\n"
+        "      [--times CH:ON:OFF]... [--interval MS] [--verify]\n"
+        "  mervane-cli [--json] adapters\n"
+        "  mervane-cli [OPTIONS] discover [TARGET]... [--no-probe]\n"
+        "The command's own options follow it; OPTIONS, such as --trace FILE, go before or after "
+        "it.\n--hosts FILE may stand in for the HOSTs.\n\n"
+        "With --json, read, apply, start and stop print one JSON object per unit (an array of them "
+        "with\nseveral hosts), adapters and discover a JSON array, and --trace writes one JSON "
+        "object per line.\n\n"
         "Exit status: 0 done, 1 the unit or the network failed, 2 a usage error.\n"
         "Run 'mervane-cli COMMAND --help' for the options of a command.");
     // Options of the program may also follow the command and its HOST; of a repeated one the last
@@ -229,8 +262,7 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     app.add_option("--port", raw.port, "The unit's TCP port (default 10003)")
         ->type_name("N")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_flag("--json", request.json,
-                 "Print the settings as one JSON object, the adapters as one JSON array");
+    app.add_flag("--json", request.json, "Print JSON instead of text (see below)");
     app.add_flag("--yes", request.assumeYes,
                  "Answer Yes when asked whether to clear one-shot output settings");
     app.add_option("--hosts", raw.hostsFile,
@@ -283,8 +315,9 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
     CLI::App* discover = commands[static_cast<size_t>(CliCommand::kDiscover)];
     discover
         ->add_option("TARGET", request.targets,
-                     "An IPv4 address, a host name or a range a.b.c.d/n (n = 16..32); without "
-                     "one, a broadcast on each adapter (with --bind, on that one only)")
+                     "An IPv4 address, a host name, or a range a.b.c.d/n (n = 16..32) or "
+                     "a.b.c.d-e (the last byte from d to e); without one, a broadcast on each "
+                     "adapter (with --bind, on that one only)")
         ->type_name("");
     discover->add_flag(
         "--no-probe", [&request](int64_t) { request.probe = false; },
@@ -312,6 +345,11 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
 
     const std::vector<std::string> extras = app.remaining();
     const auto chosen = app.get_subcommands();
+    if (!extras.empty() || chosen.empty()) {
+        if (const auto misplaced = optionBeforeCommand(app, args)) {
+            return usageError(misplacedText(*misplaced));
+        }
+    }
     if (chosen.empty()) {
         for (const std::string& extra : extras) {
             if (!extra.empty() && extra[0] == '-') return usageError("unknown option " + extra);

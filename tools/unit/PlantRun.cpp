@@ -79,7 +79,7 @@ int runPlant(const sim::PlantConfig& config, const std::vector<sim::UnitConfig>&
     log.start();
 
     std::vector<Shown> shown(plant.size());
-    for (size_t i = 0; i < plant.size(); ++i) {
+    for (size_t i = 0; i < plant.size() && !quiet; ++i) {
         const int outputCount = modelRow(units[i].modelIndex).outputCount;
         if (outputCount <= 0) continue;
         sim::SimulatedUnit& unit = plant.unit(i);
@@ -99,7 +99,9 @@ int runPlant(const sim::PlantConfig& config, const std::vector<sim::UnitConfig>&
     plant.stop();
     // Written after every waiting line, and never dropped with them.
     log.stop();
-    std::printf("mervane-unit: stopped by %s\n", stopSignal == SIGINT ? "SIGINT" : "SIGTERM");
+    if (!quiet) {
+        std::printf("mervane-unit: stopped by %s\n", stopSignal == SIGINT ? "SIGINT" : "SIGTERM");
+    }
     return 0;
 }
 

@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     int mask = -1;  // -1: every output of the model
     std::vector<std::string> times{"5:5"};
     int interval = 4;
+    std::vector<int> oneShots;  // DO numbers, 1..8
     bool quiet = false;
     mervane::sim::PlantConfig plant;
 
@@ -57,54 +58,77 @@ int main(int argc, char** argv) {
         "SIGTERM.",
         "mervane-unit"};
     app.set_version_flag("--version", std::string("mervane-unit ") + MERVANE_VERSION);
-    app.add_option("--type", type, "Type code, two characters (_W generation 4, _L generation 3)")
+    app.footer(
+        "Exit status: 0 stopped by SIGINT or SIGTERM, 1 the unit could not start (a port taken, "
+        "say), 2 a usage error.");
+    // Each option's value is named as the man page names it, and its default said in words:
+    // CLI11's own text ("INT:INT in [0 - 31]=19") reads as a parser's, not a manual's.
+    app.add_option("--type", type,
+                   "Type code, two characters: _W generation 4 (default), _L generation 3")
         ->check([](const std::string& value) {
             return value.size() == 2 ? std::string() : "the type code is exactly two characters";
         })
-        ->capture_default_str();
-    app.add_option("--model", config.modelIndex, "Model index")
+        ->option_text("CODE");
+    app.add_option("--model", config.modelIndex, "Model index, 0..31 (default 19, eight outputs)")
         ->check(CLI::Range(0, mervane::kModelCount - 1))
-        ->capture_default_str();
-    app.add_option("--unit-id", config.unitId, "Unit id (of a plant's first unit)")
+        ->option_text("INDEX");
+    app.add_option("--unit-id", config.unitId,
+                   "Unit id, 0..15, of a plant's first unit (default 0)")
         ->check(CLI::Range(0, 15))
-        ->capture_default_str();
+        ->option_text("ID");
     app.add_option("--address", config.bindAddress,
-                   "IPv4 address of both services (a plant's first address)")
+                   "IPv4 address of both services, a plant's first address (default 0.0.0.0, "
+                   "every local address)")
         ->check(CLI::ValidIPV4)
-        ->capture_default_str();
-    app.add_option("--udp-port", config.udpPort, "Identification port (0: any free port)")
-        ->capture_default_str();
-    app.add_option("--tcp-port", config.tcpPort, "TCP port (0: any free port)")
-        ->capture_default_str();
+        ->option_text("ADDR");
+    app.add_option("--udp-port", config.udpPort,
+                   "Identification port (default 30718; 0: any free port)")
+        ->option_text("N");
+    app.add_option("--tcp-port", config.tcpPort, "TCP port (default 10003; 0: any free port)")
+        ->option_text("N");
 
     auto* plantGroup = "Plant";
-    app.add_option("--count", plant.count, "Units on consecutive addresses from --address")
+    app.add_option("--count", plant.count,
+                   "Units on consecutive addresses from --address, 1..1000 (default 1)")
         ->check(CLI::Range(1, mervane::sim::kMaxPlantUnits))
-        ->capture_default_str()
+        ->option_text("N")
         ->group(plantGroup);
     app.add_flag("--variety", plant.variety, "Cycle the units through six kinds of unit")
         ->group(plantGroup);
     app.add_option("--broadcast", plant.broadcastAddress,
                    "Where the plant's broadcasts arrive (default: the subnet's)")
         ->check(CLI::ValidIPV4)
+        ->option_text("ADDR")
         ->group(plantGroup);
 
     auto* settings = "Initial settings";
     app.add_flag("--active", active, "Start with automatic ON/OFF running")->group(settings);
-    app.add_option("--mask", mask, "Enabled outputs, bit 0 = DO1 (0x.. accepted; default all)")
+    app.add_option("--mask", mask,
+                   "Enabled outputs, 0..255, bit 0 = DO1, 0x.. accepted (default: every output)")
         ->check(CLI::Range(0, 255))
+        ->option_text("M")
         ->group(settings);
     app.add_option("--times", times,
-                   "ON:OFF times in 100 ms, from DO1 on; one pair sets every output")
+                   "ON and OFF times in 100 ms, each 0..255, from DO1 on; one pair sets every "
+                   "output (default 5:5)")
         ->delimiter(',')
         ->check([](const std::string& value) {
             return parseTimes(value) ? std::string() : "expected ON:OFF, each 0..255";
         })
-        ->capture_default_str()
+        ->option_text("ON:OFF[,ON:OFF]...")
         ->group(settings);
-    app.add_option("--interval", interval, "Common interval index (generation 3)")
+    app.add_option("--interval", interval,
+                   "Common interval index, 0..255, of units other than generation 4 (default 4, "
+                   "500 ms)")
         ->check(CLI::Range(0, 255))
-        ->capture_default_str()
+        ->option_text("INDEX")
+        ->group(settings);
+    app.add_option("--one-shot", oneShots,
+                   "Start with a one-shot output setting on output CH, 1..8 (repeatable): the "
+                   "programs then ask whether to clear it (units with letter commands)")
+        ->delimiter(',')
+        ->check(CLI::Range(1, 8))
+        ->option_text("CH")
         ->group(settings);
 
     auto* misbehaviour = "Faults";
@@ -114,13 +138,15 @@ int main(int argc, char** argv) {
                  "Send the first identification reply from a second port")
         ->group(misbehaviour);
     app.add_option("--first-reply-size", faults.firstReplySize,
-                   "Bytes of the first identification reply")
+                   "Bytes of the first identification reply, 0..1472 (default 30)")
         ->check(CLI::Range(0, 1472))
-        ->capture_default_str()
+        ->option_text("N")
         ->group(misbehaviour);
     app.add_option("--oversized", faults.oversizedReplyTo,
-                   "Make the reply to this identification request one byte too long")
+                   "Make the reply to this identification request, F8, F4 or E7, one byte too "
+                   "long")
         ->check(CLI::IsMember({"F8", "F4", "E7"}))
+        ->option_text("REQUEST")
         ->group(misbehaviour);
     app.add_flag("--answer-both", faults.answerBothFirstRequests,
                  "Answer \"LN\" as well as 00 00 00 F6")
@@ -129,13 +155,16 @@ int main(int argc, char** argv) {
     app.add_flag("--uu-nibble7", faults.uuHighNibble7, "'U' 'U' reply's second byte 0x75")
         ->group(misbehaviour);
     app.add_option("--split", faults.splitPieceBytes, "Send TCP replies in pieces of N bytes")
+        ->option_text("N")
         ->group(misbehaviour);
     app.add_option("--split-pause", faults.splitPauseMs, "Milliseconds between pieces")
         ->check(CLI::NonNegativeNumber)
+        ->option_text("MS")
         ->group(misbehaviour);
     app.add_option("--stray", faults.strayFramesBeforeReply,
-                   "Stray frames before every letter reply")
+                   "Stray frames, 0..255, before every letter reply")
         ->check(CLI::Range(0, 255))
+        ->option_text("N")
         ->group(misbehaviour);
     app.add_flag("--one-byte-binary", faults.oneByteBinaryReply,
                  "Answer binary commands with their first byte only")
@@ -160,19 +189,26 @@ int main(int argc, char** argv) {
     app.add_flag("--chatter", faults.chatter,
                  "Send noise without pause on every connection, from accepting it on")
         ->group(misbehaviour);
-    app.add_option("--silent", faults.silentCommand, "Never answer this command")
+    app.add_option("--silent", faults.silentCommand,
+                   "Never answer this command: F6, LN, F8, F4, E7, UU, MI, OL, OJ, OC, OH, OT, OI, "
+                   "NJ, NS, E1, E2, E3, F1, F2 or F3")
         ->check(CLI::IsMember({"F6", "LN", "F8", "F4", "E7", "UU", "MI", "OL", "OJ", "OC", "OH",
                                "OT", "OI", "NJ", "NS", "E1", "E2", "E3", "F1", "F2", "F3"}))
+        ->option_text("COMMAND")
         ->group(misbehaviour);
     app.add_option("--close-after", faults.closeAfterRequests,
                    "Close each connection after N requests")
         ->check(CLI::NonNegativeNumber)
+        ->option_text("N")
         ->group(misbehaviour);
     app.add_option("--delay", faults.replyDelayMs, "Milliseconds before every reply")
         ->check(CLI::NonNegativeNumber)
+        ->option_text("MS")
         ->group(misbehaviour);
 
-    app.add_flag("--quiet", quiet, "Do not log received requests");
+    app.add_flag("--quiet", quiet,
+                 "Print only the start-up lines and errors: no requests received, no output "
+                 "changes");
 
     try {
         app.parse(argc, argv);
@@ -189,6 +225,9 @@ int main(int argc, char** argv) {
     config.typeCode = {type[0], type[1]};
     config.initial.active = active ? 1 : 0;
     config.initial.intervalIndex = static_cast<uint8_t>(interval);
+    // The programs ask about any value but 0.
+    for (const int channel : oneShots)
+        config.initial.oneShot[static_cast<size_t>(channel - 1)] = 1;
     const int outputCount = mervane::modelRow(config.modelIndex).outputCount;
     const bool inPlant = plant.count > 1 || plant.variety || !plant.broadcastAddress.empty();
     // A varied plant cuts "every output" down to each unit's own.
@@ -245,7 +284,7 @@ int main(int argc, char** argv) {
         return kExitCannotStart;
     }
     console.line(mervane::unit::describe(config, unit.udpPort(), unit.tcpPort()));
-    if (outputCount > 0) {
+    if (outputCount > 0 && !quiet) {
         // Each line shows the outputs as read when it is printed, so a change racing the first
         // line can neither be lost nor printed out of order.
         auto show = [&console, &unit, &shown, outputCount] {
@@ -263,7 +302,9 @@ int main(int argc, char** argv) {
     int stopSignal = 0;
     sigwait(&stopSignals, &stopSignal);
     unit.stop();
-    console.line(std::string("mervane-unit: stopped by ") +
-                 (stopSignal == SIGINT ? "SIGINT" : "SIGTERM"));
+    if (!quiet) {
+        console.line(std::string("mervane-unit: stopped by ") +
+                     (stopSignal == SIGINT ? "SIGINT" : "SIGTERM"));
+    }
     return 0;
 }

@@ -32,6 +32,7 @@ _mervane_unit() {
         --udp-port) values=30718 ;;
         --tcp-port) values=10003 ;;
         --oversized) values="F8 F4 E7" ;;
+        --one-shot) values=$(echo {1..8}) ;;
         --silent) values="F6 LN F8 F4 E7 UU MI OL OJ OC OH OT OI NJ NS E1 E2 E3 F1 F2 F3" ;;
         --count | --mask | --times | --interval | --first-reply-size | --split | --split-pause | --stray | \
             --close-after | --delay)
@@ -40,7 +41,7 @@ _mervane_unit() {
         *)
             if [[ $cur == -* ]]; then
                 values="-h --help --version --type --model --unit-id --address --udp-port
-                    --tcp-port --quiet --count --variety --broadcast --active --mask --times --interval --no-udp-reply
+                    --tcp-port --quiet --count --variety --broadcast --active --mask --times --interval --one-shot --no-udp-reply
                     --first-reply-other-port --first-reply-size --oversized --answer-both --no-uu
                     --uu-nibble7 --split --split-pause --stray --one-byte-binary --extra-binary-byte
                     --wrong-echo --no-frame-end --garbage --tcp-silent --close-mid-reply --reset
