@@ -17,14 +17,11 @@
 
 #include "fleet/DiscoveryTargets.h"
 #include "ui/DiscoveryRow.h"
+#include "ui/QtText.h"
 
 namespace mervane {
 
 namespace {
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 const char* const kBadTargetText =
     "追加の検索先は IP アドレスか範囲 (例: 192.168.0.0/24、/16 まで) で入力してください。";

@@ -3,16 +3,9 @@
 #include "link/DeviceIdentity.h"
 #include "link/SettingsSequences.h"
 #include "net/Adapters.h"
+#include "ui/QtText.h"
 
 namespace mervane {
-
-namespace {
-
-QString fromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 std::array<QString, kColumnCount> discoveryRowTexts(const fleet::DiscoveredUnit& unit) {
     std::array<QString, kColumnCount> texts;

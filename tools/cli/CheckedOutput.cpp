@@ -14,17 +14,18 @@ CheckedOutput::~CheckedOutput() {
     writeOut();
 }
 
-bool CheckedOutput::writeOut() {
-    const char* next = pbase();
-    while (error_ == 0 && next < pptr()) {
-        const ssize_t n = ::write(fd_, next, static_cast<size_t>(pptr() - next));
+int writeWhole(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_ = n < 0 ? errno : EIO;
-            break;
-        }
-        next += n;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        bytes.remove_prefix(static_cast<size_t>(n));
     }
+    return 0;
+}
+
+bool CheckedOutput::writeOut() {
+    if (error_ == 0) error_ = writeWhole(fd_, {pbase(), static_cast<size_t>(pptr() - pbase())});
     // After a failure the rest is dropped: nothing more reaches that descriptor anyway.
     setp(buffer_.data(), buffer_.data() + buffer_.size());
     return error_ == 0;

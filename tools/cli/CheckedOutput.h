@@ -2,8 +2,13 @@
 
 #include <array>
 #include <streambuf>
+#include <string_view>
 
 namespace mervane::cli {
+
+// Writes all of `bytes` to `fd`, again after an interruption or a short write. 0, or the errno
+// of the write that failed (EIO for one that wrote nothing).
+int writeWhole(int fd, std::string_view bytes);
 
 // Standard output for the program: a stream buffer over a descriptor that keeps the error of its
 // first failed write (a full disk, a closed pipe), so that the end of a run can say why its output

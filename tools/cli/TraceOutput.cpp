@@ -2,11 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ostream>
+
+#include "tools/cli/CheckedOutput.h"
 
 namespace mervane::cli {
 
@@ -50,13 +51,8 @@ void TraceOutput::write(const std::string& line) {
         *stream_ << text << std::flush;
         return;
     }
-    size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(file_.get(), text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a full disk loses the trace, never the command
-        written += static_cast<size_t>(n);
-    }
+    // A full disk or a closed pipe loses the trace, never the command.
+    writeWhole(file_.get(), text);
 }
 
 }  // namespace mervane::cli
