@@ -9,6 +9,10 @@
 #   MERVANE_UNIT_ARGS   options for mervane-unit, split at blanks (see mervane-unit --help), e.g.
 #                       MERVANE_UNIT_ARGS="--type _L --model 3" bash scripts/run.sh
 #                       MERVANE_UNIT_ARGS="--active --mask 0xFF --times 5:5" bash scripts/run.sh
+#                       With --count N (or --count=N) a plant of N units runs on 198.18.0.2 to
+#                       198.18.0.(1+N), all on mervane1, for the window's search to find; at most
+#                       253 fit. A plant needs the namespace below.
+#                       MERVANE_UNIT_ARGS="--count 20 --variety" bash scripts/run.sh
 #   MERVANE_RUN_CLIENT  for testing this script without a display: a command (split at blanks) run
 #                       in place of the window, which is then not built; e.g.
 #                       MERVANE_RUN_CLIENT="build/default/tools/cli/mervane-cli --bind 198.18.0.1 read 198.18.0.2"
@@ -30,7 +34,8 @@
 #
 # When no namespace can be made (user namespaces disabled, or an X display reached over TCP, such
 # as ssh -X), the unit runs on every address of this machine and the script names the address to
-# type instead.
+# type instead. A plant cannot run there: its units need addresses of their own, so the script
+# stops, saying so.
 set -euo pipefail
 
 script=$(readlink -f "$0")
@@ -38,8 +43,26 @@ cd "$(dirname "$script")/.."
 
 readonly host_if=mervane0 host_ip=198.18.0.1 unit_if=mervane1 unit_ip=198.18.0.2
 readonly default_tcp_port=10003
+# A plant's addresses run from unit_ip to .254, below the subnet's broadcast address.
+readonly max_units=$((254 - ${unit_ip##*.} + 1))
 
 read -r -a unit_args <<<"${MERVANE_UNIT_ARGS:-}"
+# The plant's size, as mervane-unit reads it (the last --count counts); a count that is not a
+# number is left for mervane-unit to refuse.
+unit_count=1
+for ((i = 0; i < ${#unit_args[@]}; i++)); do
+    case ${unit_args[i]} in
+        --count) count_text=${unit_args[i + 1]:-} ;;
+        --count=*) count_text=${unit_args[i]#--count=} ;;
+        *) continue ;;
+    esac
+    [[ $count_text =~ ^[0-9]{1,9}$ ]] && unit_count=$((10#$count_text))
+done
+if ((unit_count > max_units)); then
+    echo "run.sh: --count $unit_count: the units take $unit_ip onwards and only $max_units fit" \
+        "below ${unit_ip%.*}.255; use --count $max_units or fewer." >&2
+    exit 2
+fi
 read -r -a programs <<<"${MERVANE_RUN_PROGRAMS:-}"
 window_program=${programs[0]:-build/default/app/mervane}
 unit_program=${programs[1]:-build/default/tools/unit/mervane-unit}
@@ -69,8 +92,14 @@ stop_unit() {
     unit_pid=""
 }
 
+# The local addresses the unit listens on, PROTOCOL t (TCP) or u (UDP).
+listening() {  # PROTOCOL
+    ss -Hln"$1"p 2>/dev/null | grep -F "pid=$unit_pid," | awk '{ print $4 }'
+}
+
 # Starts mervane-unit in the background on ADDRESS; it gets SIGTERM should this shell die without
-# cleaning up. Then waits until it listens and sets unit_port to its TCP port. HINT is added to the
+# cleaning up. Then waits until it listens (a plant starts its units one after another and its
+# listener on unit_broadcast, if set, last) and sets unit_port to its TCP port. HINT is added to the
 # message when the unit does not start.
 start_unit() {  # ADDRESS [HINT]
     trap stop_unit EXIT
@@ -89,9 +118,9 @@ start_unit() {  # ADDRESS [HINT]
             say "mervane-unit did not start (see its message above).${2:+ $2}"
             exit 1
         fi
-        line=$(ss -Hltnp 2>/dev/null | grep -F "pid=$unit_pid," | head -n 1) || true
-        if [ -n "$line" ]; then
-            line=$(awk '{ print $4 }' <<<"$line")
+        line=$(listening t | head -n 1) || true
+        if [ -n "$line" ] && { [ -z "${unit_broadcast:-}" ] ||
+            listening u | grep -qF "$unit_broadcast:"; }; then
             unit_port=${line##*:}
             return 0
         fi
@@ -108,10 +137,18 @@ instructions() {  # ADAPTER_IP ADAPTER_NAME UNIT_IP
         port_text=", $unit_port as the port"
     fi
     echo
-    say "The simulated unit listens on $3 (TCP port $unit_port)."
-    say "Select $1 ($2) as the adapter, type $3 as the IP address${port_text} and press Connect"
-    say "(or press 検索... to find the unit and double-click it to fill in its address)."
-    say "Closing the window stops the unit."
+    if ((unit_count > 1)); then
+        local last=${3%.*}.$((${3##*.} + unit_count - 1))
+        say "The simulated plant of $unit_count units listens on $3 to $last (TCP port $unit_port)."
+        say "Select $1 ($2) as the adapter and press 検索... to find them all, or type one's"
+        say "address${port_text} and press Connect."
+        say "Closing the window stops the plant."
+    else
+        say "The simulated unit listens on $3 (TCP port $unit_port)."
+        say "Select $1 ($2) as the adapter, type $3 as the IP address${port_text} and press Connect"
+        say "(or press 検索... to find the unit and double-click it to fill in its address)."
+        say "Closing the window stops the unit."
+    fi
     echo
 }
 
@@ -132,12 +169,16 @@ if [ "${_MERVANE_RUN_IN_NAMESPACE:-}" = 1 ]; then
     # The peer is made first and gets the lower index: mervane0 heads the adapter list.
     ip link add "$unit_if" type veth peer name "$host_if"
     ip address add "$host_ip/24" dev "$host_if"
-    ip address add "$unit_ip/24" dev "$unit_if"
+    # A plant's units each bind an address of their own, consecutive from unit_ip.
+    for ((i = 0; i < unit_count; i++)); do
+        echo "address add ${unit_ip%.*}.$((${unit_ip##*.} + i))/24 dev $unit_if"
+    done | ip -batch -
     ip link set "$host_if" up
     ip link set "$unit_if" up
     # A unit on one address hears no broadcast unless told where they arrive: the window's
     # 検索... broadcasts on mervane0's subnet.
-    unit_args+=(--broadcast "${unit_ip%.*}.255")
+    unit_broadcast=${unit_ip%.*}.255
+    unit_args+=(--broadcast "$unit_broadcast")
     start_unit "$unit_ip"
     instructions "$host_ip" "$host_if" "$unit_ip"
     run_client_and_exit
@@ -173,6 +214,11 @@ fi
 # --- fallback: the unit on every address of this machine -------------------------------------
 
 say "No private network namespace: $namespace_refused."
+if ((unit_count > 1)); then
+    say "A plant (--count $unit_count) needs that namespace: its units need addresses of their own."
+    say "Allow user namespaces, or leave --count out of MERVANE_UNIT_ARGS."
+    exit 1
+fi
 say "The simulated unit runs on every address of this machine instead (reachable from the LAN)."
 
 # The first IPv4 address the window lists: not 127.0.0.1, on an interface that is up and has a
