@@ -32,14 +32,14 @@ struct UnitTask {
 };
 
 enum class UnitResult {
-    kDone,        // read, written or switched
-    kVerified,    // kApply with verify: every field written was read back as written
-    kUnchanged,   // onlyWhereDifferent: the unit already held it; nothing was written
-    kFailed,      // the link failed, or the check found a difference: see `message`
-    kMisfit,      // the profile does not fit the unit: see `mismatch`; nothing was written
-    kOneShotLeft, // the unit holds one-shot settings and the answer was No; nothing written
-    kRefused,     // the gather refused the requested changes; nothing was written
-    kNotStarted,  // an interruption came before anything was written
+    kDone,         // read, written or switched
+    kVerified,     // kApply with verify: every field written was read back as written
+    kUnchanged,    // onlyWhereDifferent: the unit already held it; nothing was written
+    kFailed,       // the link failed, or the check found a difference: see `message`
+    kMisfit,       // the profile does not fit the unit: see `mismatch`; nothing was written
+    kOneShotLeft,  // the unit holds one-shot settings and the answer was No; nothing written
+    kRefused,      // the gather refused the requested changes; nothing was written
+    kNotStarted,   // an interruption came before anything was written
 };
 
 struct UnitOutcome {

@@ -120,15 +120,17 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     if (profile == nullptr) window.setChanges(request.changes);
     window.setStatusStream(request.json ? nullptr : &out);
 
-    const UnitOutcome outcome =
-        runUnitCommand(UnitJob{request, profile, interruption}, link, window, out, true);
+    const fleet::UnitOutcome outcome =
+        fleet::runUnitWork(unitTask(UnitJob{request, profile, interruption}), link, window);
+    printUnitResult(request, outcome, out);
     if (interruption != nullptr && interruption->requested()) {
         // Only a unit being written to outlives a Ctrl+C; its writing was finished.
-        window.showDiagnostic(outcome.notStarted ? "interrupted; nothing was written"
-                                                 : "interrupted after the writing was finished");
+        window.showDiagnostic(outcome.result == fleet::UnitResult::kNotStarted
+                                  ? "interrupted; nothing was written"
+                                  : "interrupted after the writing was finished");
         return kExitFailed;
     }
-    return outcome.status;
+    return exitStatus(outcome);
 }
 
 }  // namespace mervane::cli

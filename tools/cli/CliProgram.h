@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "fleet/Discovery.h"
+#include "fleet/Interruption.h"
 #include "link/DeviceLink.h"
 #include "net/AdapterSource.h"
-#include "tools/cli/Interruption.h"
 
 namespace mervane::cli {
+
+using fleet::Interruption;
 
 // The whole of mervane-cli: parses `args` (the arguments after the program name), and for a
 // command identifies the unit at HOST, opens the session, reads the settings (asking the one-shot
@@ -30,7 +32,7 @@ namespace mervane::cli {
 // they come. Without `adapterSource` the machine's own adapters are used (LinuxAdapterSource).
 //
 // Several hosts (more than one HOST, or --hosts) are worked on together (tools/cli/FleetCommand.h).
-// `interruption`, when given, is what Ctrl+C requests (tools/cli/Interruption.h): a unit being
+// `interruption`, when given, is what Ctrl+C requests (fleet/Interruption.h): a unit being
 // written to is finished, the others are left alone, and the exit status is 1.
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, bool inputIsTerminal,

@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 
+#include "fleet/SettingsComparison.h"
 #include "link/Status.h"
 #include "tools/cli/UnitFacts.h"
 
@@ -129,18 +130,15 @@ int ConsoleWindow::gatherAutoOnOffSettings(AutoOnOffSettings& settings,
 
     // Every output's times are written, and the unit refuses a time of 0: writing the outputs up
     // to that one and then failing would leave it half-changed.
-    if (perOutputTimes) {
-        for (int c = 0; c < outputs; ++c) {
-            const auto i = static_cast<size_t>(c);
-            if (isOnOffTime(result.onTime[i]) && isOnOffTime(result.offTime[i])) continue;
-            showMessage(kTimeRangeMessage);
-            showDiagnostic("DO" + std::to_string(c + 1) + " holds ON " +
-                           std::to_string(result.onTime[i]) + ", OFF " +
-                           std::to_string(result.offTime[i]) + "; give it times with --times " +
-                           std::to_string(c + 1) + ":ON:OFF");
-            changesRefused_ = true;
-            return kStatusFailure;
-        }
+    if (const auto output = fleet::firstTimeOutOfRange(result, unit)) {
+        const auto i = static_cast<size_t>(*output - 1);
+        showMessage(kTimeRangeMessage);
+        showDiagnostic("DO" + std::to_string(*output) + " holds ON " +
+                       std::to_string(result.onTime[i]) + ", OFF " +
+                       std::to_string(result.offTime[i]) + "; give it times with --times " +
+                       std::to_string(*output) + ":ON:OFF");
+        changesRefused_ = true;
+        return kStatusFailure;
     }
     settings = result;
     return kStatusOk;

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "link/OperatorWindow.h"
+#include "fleet/UnitWindow.h"
 #include "tools/cli/CommandLine.h"
 
 namespace mervane::cli {
@@ -19,10 +19,7 @@ enum class AnswerPolicy {
     kNoUnasked,      // several units: nobody is asked, the answer is No and the unit fails
 };
 
-// The error of a unit whose one-shot question was answered No without asking.
-inline constexpr const char* kOneShotLeftMessage =
-    "one-shot output settings were found and left as they are; nothing was written (--yes "
-    "clears them)";
+using fleet::kOneShotLeftMessage;
 
 // The operator window of the command line. Operator messages go to the error stream as they
 // stand, one per line; status texts ("Active", "Non-active") to the status stream when one is
@@ -30,7 +27,7 @@ inline constexpr const char* kOneShotLeftMessage =
 // checking them against the identified unit; a refusal writes the reason to the error stream,
 // sends nothing and is remembered as a usage error. Everything that only arranges a window is a
 // no-op. Used from one thread.
-class ConsoleWindow final : public OperatorWindow {
+class ConsoleWindow final : public fleet::UnitWindow {
   public:
     ConsoleWindow(std::string host, uint16_t port, std::istream& in, std::ostream& err);
 
@@ -39,20 +36,18 @@ class ConsoleWindow final : public OperatorWindow {
     // nullptr: status texts are dropped (the --json output stays a single object).
     void setStatusStream(std::ostream* status) { status_ = status; }
 
-    // Asked before a Yes is given: clearing one-shot settings writes to the unit, which an
-    // interruption may forbid. False turns the answer into No, silently.
-    void setYesGate(std::function<bool()> gate) { yesGate_ = std::move(gate); }
-
     // Put before every line on the error stream ("HOST: "), so that the lines of units worked on
     // together can be told apart.
     void setLinePrefix(std::string prefix) { prefix_ = std::move(prefix); }
-    // The last operator message or diagnostic shown, as shown but without prefixes: what failed.
-    const std::string& lastMessage() const { return lastMessage_; }
+    // Without the prefixes.
+    const std::string& lastMessage() const override { return lastMessage_; }
     // Shows a diagnostic of the command line ("mervane-cli: " + text).
-    void showDiagnostic(const std::string& text);
-
+    void showDiagnostic(const std::string& text) override;
+    void setYesGate(std::function<bool()> gate) override { yesGate_ = std::move(gate); }
     // True once a gather refused the requested changes: the command line, not the unit, was wrong.
-    bool changesRefused() const { return changesRefused_; }
+    bool changesRefused() const override { return changesRefused_; }
+    // Drops the status texts from now on, as setStatusStream(nullptr) does.
+    void quietStatusTexts() override { status_ = nullptr; }
 
     void showMessage(const std::string& text) override;
     bool askYesNo(const std::string& text) override;

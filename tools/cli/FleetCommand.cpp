@@ -1,15 +1,12 @@
 #include "tools/cli/FleetCommand.h"
 
-#include <algorithm>
-#include <condition_variable>
-#include <mutex>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <sstream>
 
 #include "fleet/DistinctUnits.h"
-#include "fleet/JobPool.h"
 #include "fleet/JsonText.h"
+#include "fleet/OrderedRun.h"
+#include "fleet/UnitWork.h"
 #include "tools/cli/ConsoleWindow.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/UnitCommand.h"
@@ -21,7 +18,6 @@ namespace {
 constexpr const char* kNotStarted = "not started";
 
 struct UnitReport {
-    bool done = false;
     bool succeeded = false;
     bool notStarted = false;
     std::string out;          // the unit's text block body, without the host line
@@ -33,14 +29,6 @@ struct UnitReport {
 UnitReport runOneUnit(const FleetSetup& setup, const std::string& host) {
     UnitReport report;
     const CliRequest& request = setup.request;
-    if (setup.interruption != nullptr && setup.interruption->requested()) {
-        report.notStarted = true;
-        return report;
-    }
-    DeviceLink link;
-    link.setLocalBindAddress(request.localBindAddress);
-    if (setup.prepareLink) setup.prepareLink(link);
-
     std::istringstream noInput;
     std::ostringstream out;
     std::ostringstream err;
@@ -50,17 +38,20 @@ UnitReport runOneUnit(const FleetSetup& setup, const std::string& host) {
     if (setup.profile == nullptr) window.setChanges(request.changes);
     window.setStatusStream(request.json ? nullptr : &out);
 
-    const UnitJob job{request, setup.profile, setup.interruption};
-    const UnitOutcome outcome = runUnitCommand(job, link, window, out, !request.json);
-    report.succeeded = outcome.status == kExitOk;
-    report.notStarted = outcome.notStarted;
+    const fleet::UnitOutcome outcome =
+        fleet::runUnitOnNewLink(unitTask(UnitJob{request, setup.profile, setup.interruption}),
+                                window, [&setup](DeviceLink& link) {
+                                    link.setLocalBindAddress(setup.request.localBindAddress);
+                                    if (setup.prepareLink) setup.prepareLink(link);
+                                });
+    report.succeeded = outcome.succeeded();
+    report.notStarted = outcome.result == fleet::UnitResult::kNotStarted;
     if (report.notStarted) return report;  // its messages only tell of the stop
+    if (!request.json) printUnitResult(request, outcome, out);
     report.out = out.str();
     report.err = err.str();
-    report.error = window.lastMessage().empty() ? "failed" : window.lastMessage();
-    if (report.succeeded && request.json) {
-        report.settings = settingsResult(link, outcome.verified);
-    }
+    report.error = outcome.message.empty() ? "failed" : outcome.message;
+    if (report.succeeded && request.json) report.settings = settingsResult(outcome);
     return report;
 }
 
@@ -88,7 +79,7 @@ nlohmann::json jsonElement(const std::string& host, const UnitReport& report) {
 std::vector<std::string> distinctHosts(const FleetSetup& setup, std::ostream& err) {
     DeviceLink lookups;  // the resolver and stop signal every unit's link has
     if (setup.prepareLink) setup.prepareLink(lookups);
-    const InterruptionWatchGuard watching(setup.interruption, lookups.stopSignal());
+    const fleet::InterruptionWatchGuard watching(setup.interruption, lookups.stopSignal());
     fleet::DistinctUnits units = fleet::distinctUnits(setup.hosts, lookups.hostResolver(),
                                                       lookups.stopSignal(), setup.request.jobs);
     for (const fleet::RepeatedUnit& repeated : units.repeated) {
@@ -104,31 +95,15 @@ std::vector<std::string> distinctHosts(const FleetSetup& setup, std::ostream& er
 int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> hosts = distinctHosts(setup, err);
     std::vector<UnitReport> reports(hosts.size());
-    std::mutex mutex;
-    std::condition_variable finished;
-
     int status = kExitOk;
     size_t notStarted = 0;
     nlohmann::json array = nlohmann::json::array();
-    {
-        fleet::JobPool pool(std::min(setup.request.jobs, static_cast<int>(hosts.size())));
-        for (size_t i = 0; i < hosts.size(); ++i) {
-            pool.submit([&setup, &hosts, &reports, &mutex, &finished, i] {
-                UnitReport report = runOneUnit(setup, hosts[i]);
-                {
-                    std::lock_guard lock(mutex);
-                    reports[i] = std::move(report);
-                    reports[i].done = true;
-                }
-                finished.notify_all();
-            });
-        }
-        // Printed in the order given, each as soon as it and those before it are done.
-        for (size_t i = 0; i < hosts.size(); ++i) {
-            std::unique_lock lock(mutex);
-            finished.wait(lock, [&] { return reports[i].done; });
+    // Printed in the order given, each as soon as it and those before it are done.
+    fleet::runInOrder(
+        hosts.size(), setup.request.jobs,
+        [&setup, &hosts, &reports](size_t i) { reports[i] = runOneUnit(setup, hosts[i]); },
+        [&](size_t i) {
             const UnitReport& report = reports[i];
-            lock.unlock();
             err << report.err << std::flush;
             if (setup.request.json) {
                 array.push_back(jsonElement(hosts[i], report));
@@ -137,8 +112,7 @@ int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
             }
             if (!report.succeeded) status = kExitFailed;
             if (report.notStarted) ++notStarted;
-        }
-    }
+        });
     if (setup.request.json) out << fleet::jsonText(array) << '\n' << std::flush;
     // Even when the request came while the last units were being written, and every unit was
     // finished: the run was interrupted, as a single unit's is.

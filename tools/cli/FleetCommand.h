@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "fleet/Interruption.h"
 #include "fleet/Profile.h"
 #include "link/DeviceLink.h"
 #include "tools/cli/CommandLine.h"
-#include "tools/cli/Interruption.h"
 
 namespace mervane::cli {
 
@@ -18,7 +18,7 @@ struct FleetSetup {
     // left out and named on `err`.
     const std::vector<std::string>& hosts;
     const fleet::Profile* profile = nullptr;
-    Interruption* interruption = nullptr;
+    fleet::Interruption* interruption = nullptr;
     const std::function<void(DeviceLink&)>& prepareLink;
 };
 

@@ -35,7 +35,7 @@ sigset_t interruptSignals() {
 
 }  // namespace
 
-InterruptWatch::InterruptWatch(Interruption& interruption) : interruption_(interruption) {
+InterruptWatch::InterruptWatch(fleet::Interruption& interruption) : interruption_(interruption) {
     const sigset_t set = interruptSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     signals_.reset(signalfd(-1, &set, SFD_CLOEXEC));

@@ -2,8 +2,8 @@
 
 #include <thread>
 
+#include "fleet/Interruption.h"
 #include "link/UniqueFd.h"
-#include "tools/cli/Interruption.h"
 
 namespace mervane::cli {
 
@@ -14,7 +14,7 @@ namespace mervane::cli {
 // ends with the signal's default action, as it would without the watch.
 class InterruptWatch {
   public:
-    explicit InterruptWatch(Interruption& interruption);
+    explicit InterruptWatch(fleet::Interruption& interruption);
     ~InterruptWatch();  // stops the thread; the signals stay blocked until the process ends
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
@@ -22,7 +22,7 @@ class InterruptWatch {
   private:
     void watch();
 
-    Interruption& interruption_;
+    fleet::Interruption& interruption_;
     UniqueFd signals_;
     UniqueFd wake_;  // an eventfd written by the destructor
     std::thread thread_;

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <functional>
 #include <iosfwd>
 #include <nlohmann/json_fwd.hpp>
-#include <optional>
 
+#include "fleet/Interruption.h"
 #include "fleet/Profile.h"
-#include "link/DeviceLink.h"
+#include "fleet/UnitWork.h"
 #include "tools/cli/CommandLine.h"
-#include "tools/cli/ConsoleWindow.h"
-#include "tools/cli/Interruption.h"
 
 namespace mervane::cli {
 
@@ -19,26 +16,25 @@ struct UnitJob {
     // apply --profile, with the command line's overrides already folded in; null without one.
     const fleet::Profile* profile = nullptr;
     // Brackets the writing so that an interruption never cuts it short; null: not interruptible.
-    Interruption* interruption = nullptr;
+    fleet::Interruption* interruption = nullptr;
 };
 
-struct UnitOutcome {
-    int status = 1;           // an exit status (tools/cli/ExitStatus.h)
-    bool verified = false;    // --verify read back every field written and found it
-    bool notStarted = false;  // interrupted before anything was written to the unit
-};
+// The unit's work the command asks for (fleet/UnitWork.h): it writes every time, whatever the
+// unit holds.
+fleet::UnitTask unitTask(const UnitJob& job);
+
+// The exit status of one unit's work (tools/cli/ExitStatus.h): 0 when it succeeded, 2 when the
+// gather refused the command line's changes, 1 otherwise.
+int exitStatus(const fleet::UnitOutcome& outcome);
 
 // The settings object a unit's command prints with --json: the profile object, plus
 // "verified": true after a verified apply.
-nlohmann::json settingsResult(const DeviceLink& link, bool verified);
+nlohmann::json settingsResult(const fleet::UnitOutcome& outcome);
 
-// One unit's command on `link`, reporting through `window`: identifies the unit, opens the
-// session, reads the settings, carries out the command and closes the session. For apply with a
-// profile: checks that the profile fits, writes it with the apply sequence, switches the cycle
-// when the profile's `active` differs from the unit's, then (--verify) reads back and compares.
-// Prints what a single unit prints to `out` (settings as text or JSON; "Verified  yes" after a
-// verified apply in text) unless `printSettings` is false. Runs on the calling thread.
-UnitOutcome runUnitCommand(const UnitJob& job, DeviceLink& link, ConsoleWindow& window,
-                           std::ostream& out, bool printSettings);
+// What a single unit prints to `out` once its work succeeded: the settings as text or JSON, and
+// "Verified  yes" after a verified apply in text; start and stop print nothing without --json
+// (the window printed the new status text). Nothing after a failure.
+void printUnitResult(const CliRequest& request, const fleet::UnitOutcome& outcome,
+                     std::ostream& out);
 
 }  // namespace mervane::cli

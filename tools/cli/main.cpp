@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     // writes to a closed pipe fail with EPIPE instead of ending the process.
     signal(SIGPIPE, SIG_IGN);
     // First, before any thread: Ctrl+C must never cut a unit's writing short.
-    mervane::cli::Interruption interruption;
+    mervane::fleet::Interruption interruption;
     const mervane::cli::InterruptWatch watch(interruption);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     mervane::cli::CheckedOutput output(STDOUT_FILENO);

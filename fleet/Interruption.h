@@ -5,7 +5,7 @@
 
 #include "link/StopSignal.h"
 
-namespace mervane::cli {
+namespace mervane::fleet {
 
 // What Ctrl+C or SIGTERM asks of a command: units not yet written to are left alone, and a unit
 // being written to is finished (with its check) so that none is left half-written. The signal
@@ -60,4 +60,4 @@ class InterruptionWatchGuard {
     StopSignal& link_;
 };
 
-}  // namespace mervane::cli
+}  // namespace mervane::fleet

@@ -1,8 +1,8 @@
-#include "tools/cli/Interruption.h"
+#include "fleet/Interruption.h"
 
 #include <algorithm>
 
-namespace mervane::cli {
+namespace mervane::fleet {
 
 bool Interruption::request() {
     std::lock_guard lock(mutex_);
@@ -61,4 +61,4 @@ void Interruption::endWriting(StopSignal& link) {
     }
 }
 
-}  // namespace mervane::cli
+}  // namespace mervane::fleet
