@@ -11,6 +11,7 @@ TraceLog::TraceLog(DeviceLink& link, QWidget& owner, TraceLogWindow::Report repo
 TraceLog::~TraceLog() {
     // Normally off already, once the link's threads have stopped.
     link_.trace().setSink(nullptr);
+    shared_.setTarget(nullptr);
 }
 
 void TraceLog::setOn(bool on) {
@@ -20,9 +21,11 @@ void TraceLog::setOn(bool on) {
     if (on) {
         window_->showBesideOwner();
         link_.trace().setSink(&sink_);
+        shared_.setTarget(&sink_);
         return;
     }
     link_.trace().setSink(nullptr);
+    shared_.setTarget(nullptr);
     window_->hide();
     emit switchedOff();
 }

@@ -32,11 +32,26 @@ class TraceLog final : public QObject {
     void setOn(bool on);
     bool on() const { return on_; }
     TraceLogWindow& window() { return *window_; }
+    // For links the window makes beside its own (the unit search, the plant list's actions):
+    // records into the log while it is on and drops everything while it is off. Any thread; it
+    // lives as long as this object.
+    TraceSink& sharedSink() { return shared_; }
 
   signals:
     void switchedOff();
 
   private:
+    class SharedSink final : public TraceSink {
+      public:
+        void record(const TraceEvent& event) override {
+            if (TraceSink* target = target_.load(std::memory_order_acquire)) target->record(event);
+        }
+        void setTarget(TraceSink* target) { target_.store(target, std::memory_order_release); }
+
+      private:
+        std::atomic<TraceSink*> target_{nullptr};
+    };
+
     // Runs under the sink's lock on the link's thread: the queue keeps the lines in order.
     void post(const std::string& line);
     void take(uint64_t batch, const QString& line);
@@ -48,6 +63,7 @@ class TraceLog final : public QObject {
     std::atomic<uint64_t> batch_{0};
     bool on_ = false;
     TraceLineSink sink_{false, [this](const std::string& line) { post(line); }};
+    SharedSink shared_;
 };
 
 }  // namespace mervane
