@@ -1,22 +1,21 @@
 #include "ui/DiscoveryDialog.h"
 
-#include <QHBoxLayout>
-#include <QHeaderView>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTreeWidget>
-#include <QVBoxLayout>
+#include <QSortFilterProxyModel>
+#include <QTreeView>
 
-#include <iterator>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 #include <utility>
 
 #include "fleet/DiscoveryTargets.h"
-#include "ui/DiscoveryRow.h"
 #include "ui/QtText.h"
 
 namespace mervane {
@@ -24,19 +23,22 @@ namespace mervane {
 namespace {
 
 const char* const kBadTargetText =
-    "追加の検索先は IP アドレスか範囲 (例: 192.168.0.0/24、/16 まで) で入力してください。";
+    "追加の検索先は IP アドレスか範囲 (例: 192.168.0.0/24、192.168.0.10-40、/16 まで) で入力して"
+    "ください。";
 const char* const kHostNameText =
     "ホスト名では検索できません。IP アドレスか範囲 (例: 192.168.0.0/24) で入力してください。";
 
 }  // namespace
 
-// Hands each report of the search to the window thread. Posting never waits for the window
-// thread, so the search's threads return at once, and a dialog that waits for the worker while
-// posts are queued cannot deadlock; the posts are dropped if the dialog goes first.
+// Hands what the search reports to the window thread. Units are queued and taken in batches, one
+// wake per batch not yet taken, so that a thousand answers cost the window a handful of updates.
+// Posting never waits for the window thread, so the search's threads return at once, and a dialog
+// that waits for the worker while posts are queued cannot deadlock; the posts are dropped if the
+// dialog goes first.
 class DiscoveryDialog::Relay final : public fleet::DiscoveryObserver {
   public:
-    Relay(DiscoveryDialog& dialog, unsigned generation)
-        : dialog_(dialog), generation_(generation) {}
+    Relay(DiscoveryDialog& dialog, std::shared_ptr<Found> found, unsigned generation)
+        : dialog_(dialog), found_(std::move(found)), generation_(generation) {}
 
     void unitFound(const fleet::DiscoveredUnit& unit) override { post(unit); }
     void unitProbed(const fleet::DiscoveredUnit& unit) override { post(unit); }
@@ -49,12 +51,18 @@ class DiscoveryDialog::Relay final : public fleet::DiscoveryObserver {
 
   private:
     void post(const fleet::DiscoveredUnit& unit) {
+        {
+            const std::lock_guard lock(found_->mutex);
+            found_->units.push_back(unit);
+            if (found_->wakePosted) return;
+            found_->wakePosted = true;
+        }
         QMetaObject::invokeMethod(
-            &dialog_, [d = &dialog_, g = generation_, unit] { d->showUnit(g, unit); },
-            Qt::QueuedConnection);
+            &dialog_, [d = &dialog_, g = generation_] { d->takeFound(g); }, Qt::QueuedConnection);
     }
 
     DiscoveryDialog& dialog_;
+    std::shared_ptr<Found> found_;
     const unsigned generation_;
 };
 
@@ -62,95 +70,30 @@ DiscoveryDialog::DiscoveryDialog(Setup setup, QWidget* parent)
     : QDialog(parent), setup_(std::move(setup)) {
     // A window does not take its owner's font by itself; the main window's is the Japanese one.
     if (parent != nullptr) setFont(parent->font());
-    setWindowTitle(QStringLiteral("ユニット検索"));
-
-    const uint32_t broadcast =
-        fleet::subnetBroadcast(setup_.adapter.ipv4Address, setup_.adapter.ipv4Mask);
-    networkLabel_ = new QLabel(
-        QStringLiteral("検索するネットワーク: %1 (%2)  ブロードキャスト: %3")
-            .arg(fromUtf8(dottedAddress(setup_.adapter.ipv4Address)),
-                 fromUtf8(setup_.adapter.friendlyName), fromUtf8(dottedAddress(broadcast))),
-        this);
-    targetEdit_ = new QLineEdit(this);
-    targetEdit_->setPlaceholderText(QStringLiteral("例: 192.168.1.20 または 192.168.1.0/24"));
-    auto* targetLabel = new QLabel(QStringLiteral("追加の検索先(&A):"), this);
-    targetLabel->setBuddy(targetEdit_);
-
-    list_ = new QTreeWidget(this);
-    list_->setColumnCount(kColumnCount);
-    list_->setHeaderLabels({QStringLiteral("IP アドレス"), QStringLiteral("UNIT ID"),
-                            QStringLiteral("Model"), QStringLiteral("状態")});
-    list_->setRootIsDecorated(false);
-    list_->setUniformRowHeights(true);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->header()->setStretchLastSection(true);
-    list_->setColumnWidth(kAddressColumn, 120);
-    list_->setColumnWidth(kUnitIdColumn, 60);
-    list_->setColumnWidth(kModelColumn, 110);
-
-    progress_ = new QProgressBar(this);
-    progress_->setTextVisible(false);
-    progress_->setRange(0, 1);
-    progress_->setValue(0);
-    statusLabel_ = new QLabel(this);
-    statusLabel_->setWordWrap(true);
-
-    startButton_ = new QPushButton(QStringLiteral("検索"), this);
-    okButton_ = new QPushButton(QStringLiteral("OK"), this);
-    cancelButton_ = new QPushButton(QStringLiteral("キャンセル"), this);
-    startButton_->setDefault(true);
-    okButton_->setAutoDefault(false);
-    cancelButton_->setAutoDefault(false);
-    okButton_->setEnabled(false);
-
-    auto* targetRow = new QHBoxLayout;
-    targetRow->addWidget(targetLabel);
-    targetRow->addWidget(targetEdit_, 1);
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addWidget(startButton_);
-    buttonRow->addStretch(1);
-    buttonRow->addWidget(okButton_);
-    buttonRow->addWidget(cancelButton_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(networkLabel_);
-    layout->addLayout(targetRow);
-    layout->addWidget(list_, 1);
-    layout->addWidget(progress_);
-    layout->addWidget(statusLabel_);
-    layout->addLayout(buttonRow);
-    // Names for the tests and for anyone driving the window.
-    targetEdit_->setObjectName(QStringLiteral("TargetEdit"));
-    list_->setObjectName(QStringLiteral("UnitList"));
-    progress_->setObjectName(QStringLiteral("SearchProgress"));
-    statusLabel_->setObjectName(QStringLiteral("SearchStatus"));
-    startButton_->setObjectName(QStringLiteral("StartButton"));
-    okButton_->setObjectName(QStringLiteral("OkButton"));
-    cancelButton_->setObjectName(QStringLiteral("CancelButton"));
-    resize(540, 340);
-    targetEdit_->setFocus();
-
-    connect(startButton_, &QPushButton::clicked, this, [this] { startSearch(); });
-    connect(okButton_, &QPushButton::clicked, this, [this] { chooseRow(list_->currentItem()); });
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    // Activation is a double-click (or the platform's own gesture) or Enter on a row; Enter
-    // would otherwise fall through to the default button and search again.
-    connect(list_, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item) { chooseRow(item); });
-    connect(list_, &QTreeWidget::itemSelectionChanged, this,
-            [this] { okButton_->setEnabled(!list_->selectedItems().isEmpty()); });
-    showStatus(QStringLiteral("「検索」を押すと、このネットワークのユニットを探します。"));
+    buildControls();
+    connectControls();
+    showStatus(QStringLiteral("このネットワークのユニットを探します。"));
+    updateButtons();
 }
 
 DiscoveryDialog::~DiscoveryDialog() {
+    actions_->stopAndWait();
     stopSearch();
 }
 
 int DiscoveryDialog::unitCount() const {
-    return list_->topLevelItemCount();
+    return model_->rowCount();
+}
+
+void DiscoveryDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The operator opened the dialog to find units: the search need not wait for a press.
+    if (!searchedOnce_) startSearch();
 }
 
 bool DiscoveryDialog::startSearch() {
-    if (searching()) return false;
+    if (searching() || actions_->running()) return false;
+    searchedOnce_ = true;
     fleet::DiscoveryPlan plan;
     const std::string target = targetEdit_->text().trimmed().toStdString();
     if (!target.empty()) {
@@ -164,21 +107,26 @@ bool DiscoveryDialog::startSearch() {
         }
         plan.ranges.push_back(*parsed.range);
     }
-    plan.localAddress = setup_.adapter.ipv4Address;
     plan.broadcasts.push_back(
         fleet::subnetBroadcast(setup_.adapter.ipv4Address, setup_.adapter.ipv4Mask));
+    expected_.clear();
+    return runSearch(std::move(plan));
+}
+
+bool DiscoveryDialog::runSearch(fleet::DiscoveryPlan plan) {
+    plan.localAddress = setup_.adapter.ipv4Address;
     plan.tcpPort = setup_.tcpPort;
     plan.replyWindowMs = setup_.replyWindowMs;
+    plan.trace = setup_.trace;
     if (setup_.seam.preparePlan) setup_.seam.preparePlan(plan);
 
-    list_->clear();
-    rows_.clear();
-    okButton_->setEnabled(false);
+    model_->clear();
     search_ = setup_.seam.makeSearch ? setup_.seam.makeSearch() : makeFleetSearch();
+    found_ = std::make_shared<Found>();
     const unsigned generation = ++generation_;
     try {
-        worker_ = std::thread([this, search = search_.get(), plan, generation] {
-            Relay relay(*this, generation);
+        worker_ = std::thread([this, search = search_.get(), found = found_, plan, generation] {
+            Relay relay(*this, found, generation);
             fleet::DiscoveryReport report = search->run(plan, relay);
             QMetaObject::invokeMethod(
                 this,
@@ -192,17 +140,39 @@ bool DiscoveryDialog::startSearch() {
         showStatus(QStringLiteral("検索を始められませんでした。"), true);
         return false;
     }
-    startButton_->setEnabled(false);
     startButton_->setText(QStringLiteral("再検索"));
     progress_->setRange(0, 0);
     showStatus(QStringLiteral("要求を送信しています..."));
+    updateButtons();
     return true;
 }
 
-void DiscoveryDialog::chooseRow(QTreeWidgetItem* item) {
-    if (item == nullptr) return;
-    chosenAddress_ = item->text(kAddressColumn);
+int DiscoveryDialog::currentRow() const {
+    const QModelIndex index = list_->currentIndex();
+    if (!index.isValid() || !list_->selectionModel()->isSelected(index)) return -1;
+    return sorted_->mapToSource(index).row();
+}
+
+void DiscoveryDialog::chooseRow(const QModelIndex& index) {
+    if (!index.isValid() || actions_->running()) return;
+    const int row = sorted_->mapToSource(index).row();
+    if (!model_->usable(row)) return;
+    chosenAddress_ = model_->addressText(row);
     accept();
+}
+
+void DiscoveryDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Once units are listed, Enter chooses the selected one; typing a target and pressing
+        // Enter searches it.
+        if (!targetEdit_->hasFocus() && currentRow() >= 0) {
+            chooseRow(list_->currentIndex());
+        } else {
+            startSearch();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void DiscoveryDialog::stopSearch() {
@@ -213,10 +183,11 @@ void DiscoveryDialog::stopSearch() {
     ++generation_;
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    startButton_->setEnabled(true);
+    updateButtons();
 }
 
 void DiscoveryDialog::done(int result) {
+    actions_->stopAndWait();
     if (searching()) {
         stopSearch();
         showStatus(QStringLiteral("検索を中止しました。"));
@@ -224,18 +195,34 @@ void DiscoveryDialog::done(int result) {
     QDialog::done(result);
 }
 
-void DiscoveryDialog::showUnit(unsigned generation, const fleet::DiscoveredUnit& unit) {
-    if (generation != generation_) return;
-    const uint32_t key = unit.hostOrderAddress();
-    QTreeWidgetItem*& row = rows_[key];
-    if (row == nullptr) {
-        row = new QTreeWidgetItem;
-        const auto index = std::distance(rows_.begin(), rows_.find(key));
-        list_->insertTopLevelItem(static_cast<int>(index), row);
+void DiscoveryDialog::reject() {
+    // An action is stopped, not the dialog: its results stay to be read.
+    if (actions_->running()) {
+        actions_->cancel();
+        return;
     }
-    const auto texts = discoveryRowTexts(unit);
-    for (int column = 0; column < kColumnCount; ++column)
-        row->setText(column, texts[static_cast<size_t>(column)]);
+    QDialog::reject();
+}
+
+void DiscoveryDialog::closeEvent(QCloseEvent* event) {
+    if (actions_->running()) {
+        event->ignore();
+        closeWhenIdle_ = true;
+        actions_->cancel();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void DiscoveryDialog::takeFound(unsigned generation) {
+    if (generation != generation_ || !found_) return;
+    std::vector<fleet::DiscoveredUnit> units;
+    {
+        const std::lock_guard lock(found_->mutex);
+        units.swap(found_->units);
+        found_->wakePosted = false;
+    }
+    model_->addUnits(units);
 }
 
 void DiscoveryDialog::showRequestsSent(unsigned generation, size_t done, size_t total) {
@@ -256,13 +243,19 @@ void DiscoveryDialog::finishSearch(unsigned generation, const fleet::DiscoveryRe
     if (generation != generation_) return;
     // The worker posted this as its last step; joining it is brief.
     if (worker_.joinable()) worker_.join();
+    takeFound(generation);
     search_.reset();
     progress_->setRange(0, 1);
     progress_->setValue(1);
-    startButton_->setEnabled(true);
+    updateButtons();
     if (!report.failure.empty()) {
         showStatus(QStringLiteral("検索できませんでした: %1").arg(fromUtf8(report.failure)), true);
         return;
+    }
+    // A loaded list keeps the units that did not answer, so that they are not silently dropped.
+    for (const uint32_t address : std::exchange(expected_, {})) {
+        if (model_->rowOfAddress(address) < 0)
+            model_->addSilentUnit(address, QStringLiteral("応答がありません"));
     }
     QString text = unitCount() == 0
                        ? QStringLiteral("ユニットは見つかりませんでした。")

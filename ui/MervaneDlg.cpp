@@ -208,8 +208,15 @@ void CMervaneDlg::onSearchClicked() {
     // search gives it as long.
     setup.replyWindowMs = timeoutMs_;
     setup.seam = discoverySeam_;
+    setup.trace = &traceLog_.sharedSink();
+    setup.size = discoverySize_;
+    setup.actions = plantActionSeams_;
     discovery_ = new DiscoveryDialog(std::move(setup), this);
     discovery_->setAttribute(Qt::WA_DeleteOnClose);
+    // The operator's size is kept for the next search.
+    connect(discovery_, &QDialog::finished, this, [this] {
+        if (discovery_) discoverySize_ = discovery_->size();
+    });
     connect(discovery_, &QDialog::accepted, this, [this] {
         if (discovery_) ui_->AddressEdit->setText(discovery_->chosenAddress());
     });

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -21,6 +22,7 @@
 #include "net/Adapters.h"
 #include "ui/InputBlocker.h"
 #include "ui/MessagePresenter.h"
+#include "ui/PlantActions.h"
 #include "ui/ProfileFiles.h"
 #include "ui/SettingsPanel.h"
 #include "ui/TraceLog.h"
@@ -84,6 +86,9 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     const AdapterList& adapterList() const { return adapterList_; }
     // How "検索..." searches; by default the fleet's discovery as planned from the adapter.
     void setDiscoverySeam(DiscoverySeam seam) { discoverySeam_ = std::move(seam); }
+    // How the plant list's actions ask, tell and reach units; by default message boxes and file
+    // dialogs, and links as the window's own.
+    void setPlantActionSeams(PlantActionSeams seams) { plantActionSeams_ = std::move(seams); }
     // The unit search while it is open; null otherwise.
     DiscoveryDialog* discoveryDialog() const;
     // How "保存..." and "読込..." ask for a file; by default the file dialogs.
@@ -191,6 +196,8 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     QPointer<QWidget> focusLeftConnect_;
     DiscoverySeam discoverySeam_;
     QPointer<DiscoveryDialog> discovery_;  // a child; deletes itself once closed
+    QSize discoverySize_;                  // as the operator left it; empty until then
+    PlantActionSeams plantActionSeams_;
     ProfileFiles profiles_{*this, [this](const std::string& text) { showMessageNow(text); }};
 };
 
