@@ -11,9 +11,9 @@
 #include <system_error>
 #include <utility>
 
-#include "app/CommandLine.h"
 #include "link/SettingsSequences.h"
 #include "link/Status.h"
+#include "ui/CommandLine.h"
 #include "ui/DialogUnits.h"
 #include "ui/DiscoveryDialog.h"
 #include "ui/QtText.h"

@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/VersionText.h"
 #include "link/ConnectionProcedure.h"
 #include "link/DeviceLink.h"
 #include "link/OperatorWindow.h"
@@ -25,6 +24,7 @@
 #include "ui/SettingsPanel.h"
 #include "ui/TraceLog.h"
 #include "ui/UnitSearch.h"
+#include "ui/VersionText.h"
 #include "ui/WindowThreadCalls.h"
 
 namespace Ui {

@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/DecimalText.h"
 #include "link/SettingsSequences.h"
 #include "link/Status.h"
+#include "ui/DecimalText.h"
 
 namespace mervane {
 
