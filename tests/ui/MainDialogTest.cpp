@@ -13,6 +13,7 @@
 #include "link/AutoOnOffSettings.h"
 #include "net/Adapters.h"
 #include "tests/ui/WindowFixture.h"
+#include "ui/DiscoveryDialog.h"
 
 namespace mervane::testing {
 namespace {
@@ -362,6 +363,21 @@ TEST_F(MainDialogTest, APressQueuedAsTheConnectEndsIsDroppedByADisconnect) {
     EXPECT_FALSE(dialog->connected());
     EXPECT_EQ(unit->settings().active, 0);
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
+}
+
+TEST_F(MainDialogTest, NoConnectRunsWhileTheUnitSearchIsOpen) {
+    openWindow();
+    startUnit(19, "_W");
+    control<QLineEdit>("AddressEdit")->setText("127.0.0.1");
+    control<QLineEdit>("PortEdit")->setText(QString::number(unit->tcpPort()));
+    click("SearchButton");
+    ASSERT_NE(dialog->discoveryDialog(), nullptr);
+    click("ConnectButton");  // the search is window-modal; a press that gets through is refused
+    EXPECT_FALSE(dialog->busy());
+    EXPECT_TRUE(unit->received().empty());
+    dialog->discoveryDialog()->reject();
+    connectToUnit();
+    EXPECT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
 }
 
 }  // namespace

@@ -1,0 +1,133 @@
+// What the window may run in each of its states, and the presses queued behind a connect.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "ui/WindowState.h"
+
+namespace mervane {
+namespace {
+
+using Action = WindowState::Action;
+using Verdict = WindowState::Verdict;
+
+// In the order of the letters below: Connect, 検索..., 設定受信, 設定反映, Start/Stop, 保存...,
+// 読込..., the output rows.
+constexpr Action kActions[] = {Action::kConnect,     Action::kSearch,    Action::kReceive,
+                               Action::kApply,       Action::kStartStop, Action::kSaveProfile,
+                               Action::kLoadProfile, Action::kOutputs};
+
+TEST(WindowStateTest, EachStateSaysWhatMayRunAndWhatIsUsable) {
+    const std::function<void(WindowState&)> connected = [](WindowState& s) {
+        s.connectStarted();
+        s.unitShown();
+        s.connectEnded(true);
+    };
+    const struct {
+        const char* name;
+        std::function<void(WindowState&)> reach;
+        const char* verdicts;  // R run, Q queue, - refuse
+        const char* enabled;   // 1 usable, 0 not
+        bool fields;           // adapter, address and port editable
+        bool busy;
+    } states[] = {
+        {"not connected", [](WindowState&) {}, "RR------", "11000000", true, false},
+        {"connecting", [](WindowState& s) { s.connectStarted(); }, "--------", "00000000", true,
+         true},
+        {"connect failed",
+         [](WindowState& s) {
+             s.connectStarted();
+             s.connectEnded(false);
+         },
+         "RR------", "11000000", true, false},
+        {"unit shown, worker ending",
+         [](WindowState& s) {
+             s.connectStarted();
+             s.unitShown();
+         },
+         "--QQQQQR", "00111111", false, true},
+        {"connected", connected, "R-RRRRRR", "10111111", false, false},
+        {"connected, a press queued",
+         [](WindowState& s) {
+             s.connectStarted();
+             s.unitShown();
+             s.queue(Action::kApply);
+             s.connectEnded(true);
+         },
+         "R-QQQQQR", "10111111", false, true},
+        {"exchange running",
+         [&](WindowState& s) {
+             connected(s);
+             s.exchangeStarted();
+         },
+         "--------", "10111111", false, true},
+        {"search open", [](WindowState& s) { s.dialogOpened(); }, "--------", "11000000", true,
+         false},
+        {"search closed again",
+         [](WindowState& s) {
+             s.dialogOpened();
+             s.dialogClosed();
+         },
+         "RR------", "11000000", true, false},
+        {"disconnected",
+         [&](WindowState& s) {
+             connected(s);
+             s.disconnected();
+         },
+         "RR------", "11000000", true, false},
+        {"closed while connecting",
+         [](WindowState& s) {
+             s.connectStarted();
+             s.close();
+         },
+         "--------", "00000000", true, false},
+    };
+    for (const auto& state : states) {
+        SCOPED_TRACE(state.name);
+        WindowState s;
+        state.reach(s);
+        std::string verdicts, enabled;
+        for (const Action action : kActions) {
+            const Verdict v = s.verdict(action);
+            verdicts += v == Verdict::kRun ? 'R' : v == Verdict::kQueue ? 'Q' : '-';
+            enabled += s.enabled(action) ? '1' : '0';
+        }
+        EXPECT_EQ(verdicts, state.verdicts);
+        EXPECT_EQ(enabled, state.enabled);
+        EXPECT_EQ(s.addressEditable(), state.fields);
+        EXPECT_EQ(s.busy(), state.busy);
+    }
+}
+
+TEST(WindowStateTest, QueuedPressesRunInOrderOneExchangeAtATimeAndDieWithTheSession) {
+    WindowState s;
+    s.connectStarted();
+    s.unitShown();
+    for (const Action a : {Action::kReceive, Action::kSaveProfile, Action::kStartStop,
+                           Action::kApply, Action::kLoadProfile})
+        s.queue(a);
+    EXPECT_EQ(s.queued(), WindowState::kMaxQueued);  // the fifth is dropped
+    EXPECT_EQ(s.nextQueued(), std::nullopt);         // the worker has not ended
+    s.connectEnded(true);
+    EXPECT_EQ(s.nextQueued(), Action::kReceive);
+    s.exchangeStarted();
+    EXPECT_EQ(s.nextQueued(), std::nullopt);
+    s.exchangeEnded();
+    EXPECT_EQ(s.nextQueued(), Action::kSaveProfile);
+    EXPECT_EQ(s.nextQueued(), Action::kStartStop);
+    s.disconnected();
+    EXPECT_EQ(s.queued(), 0u);
+
+    // A connect that fails drops what waited for it.
+    s.connectStarted();
+    s.unitShown();
+    s.queue(Action::kApply);
+    s.connectEnded(false);
+    EXPECT_EQ(s.nextQueued(), std::nullopt);
+    EXPECT_FALSE(s.busy());
+}
+
+}  // namespace
+}  // namespace mervane
