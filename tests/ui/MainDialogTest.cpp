@@ -7,13 +7,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
 #include "link/AutoOnOffSettings.h"
 #include "net/Adapters.h"
+#include "tests/LoopbackUnit.h"
 #include "tests/ui/WindowFixture.h"
-#include "ui/DiscoveryDialog.h"
 
 namespace mervane::testing {
 namespace {
@@ -315,6 +316,26 @@ TEST_F(MainDialogTest, APressOfASettingsButtonTheMomentItReturnsIsNotLost) {
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
 }
 
+TEST_F(MainDialogTest, PressesQueuedBehindTheConnectRunInTheirOrder) {
+    openWindow();
+    startUnit(19, "_W");
+    auto& startStop = *control<QPushButton>("StartStopButton");
+    PressOnReturn presser(
+        startStop, 1, [] { return true; },
+        [this, &startStop] {
+            startStop.click();
+            click("ReceiveButton");
+        });
+    connectToUnit();
+    ASSERT_TRUE(waitUntilIdle(5000));
+    EXPECT_EQ(unit->settings().active, 1);
+    // After the connect (its unit query, then the read): Start/Stop's write, then the same read.
+    const std::vector<std::string> sent = tcpCommands(*unit);
+    const auto write = std::find(sent.begin(), sent.end(), "OL");
+    ASSERT_NE(write, sent.end());
+    EXPECT_EQ(std::vector(write + 1, sent.end()), std::vector(sent.begin() + 1, write));
+}
+
 TEST_F(MainDialogTest, AnAttemptUsesTheFieldsAsTheyWereWhenConnectWasPressed) {
     openWindow();
     startUnit(19, "_W");
@@ -363,21 +384,6 @@ TEST_F(MainDialogTest, APressQueuedAsTheConnectEndsIsDroppedByADisconnect) {
     EXPECT_FALSE(dialog->connected());
     EXPECT_EQ(unit->settings().active, 0);
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
-}
-
-TEST_F(MainDialogTest, NoConnectRunsWhileTheUnitSearchIsOpen) {
-    openWindow();
-    startUnit(19, "_W");
-    control<QLineEdit>("AddressEdit")->setText("127.0.0.1");
-    control<QLineEdit>("PortEdit")->setText(QString::number(unit->tcpPort()));
-    click("SearchButton");
-    ASSERT_NE(dialog->discoveryDialog(), nullptr);
-    click("ConnectButton");  // the search is window-modal; a press that gets through is refused
-    EXPECT_FALSE(dialog->busy());
-    EXPECT_TRUE(unit->received().empty());
-    dialog->discoveryDialog()->reject();
-    connectToUnit();
-    EXPECT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
-// What the window may run in each of its states, and the presses queued behind a connect.
+// What the window may run in each of its states, the presses queued behind a connect, and the
+// window refusing a connect while the unit search is open.
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
+#include "tests/ui/WindowFixture.h"
+#include "ui/DiscoveryDialog.h"
 #include "ui/WindowState.h"
 
 namespace mervane {
@@ -130,4 +133,25 @@ TEST(WindowStateTest, QueuedPressesRunInOrderOneExchangeAtATimeAndDieWithTheSess
 }
 
 }  // namespace
+
+namespace testing {
+namespace {
+
+using WindowStateWindowTest = WindowFixture;
+
+TEST_F(WindowStateWindowTest, NoConnectRunsWhileTheUnitSearchIsOpen) {
+    openWindow();
+    startUnit(19, "_W");
+    click("SearchButton");
+    ASSERT_NE(dialog->discoveryDialog(), nullptr);
+    click("ConnectButton");  // the search is window-modal; a press that gets through is refused
+    EXPECT_FALSE(dialog->busy());
+    EXPECT_TRUE(unit->received().empty());
+    dialog->discoveryDialog()->reject();
+    connectToUnit();
+    EXPECT_TRUE(dialog->connected()) << ::testing::PrintToString(presenter.messages);
+}
+
+}  // namespace
+}  // namespace testing
 }  // namespace mervane
