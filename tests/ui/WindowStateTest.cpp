@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <map>
 #include <string>
 
 #include "tests/ui/WindowFixture.h"
@@ -22,75 +22,52 @@ constexpr Action kActions[] = {Action::kConnect,     Action::kSearch,    Action:
                                Action::kApply,       Action::kStartStop, Action::kSaveProfile,
                                Action::kLoadProfile, Action::kOutputs};
 
-TEST(WindowStateTest, EachStateSaysWhatMayRunAndWhatIsUsable) {
-    const std::function<void(WindowState&)> connected = [](WindowState& s) {
-        s.connectStarted();
-        s.unitShown();
-        s.connectEnded(true);
+// Reaches a state from the start by the events named by `steps`' letters: s connect started,
+// u unit shown, c connect ended connected, f connect ended not connected, q a press queued,
+// x exchange started, o dialog opened, O dialog closed, d disconnected, z closed.
+void reach(WindowState& state, const std::string& steps) {
+    using Step = void (*)(WindowState&);
+    const std::map<char, Step> events{
+        {'s', [](WindowState& s) { s.connectStarted(); }},
+        {'u', [](WindowState& s) { s.unitShown(); }},
+        {'c', [](WindowState& s) { s.connectEnded(true); }},
+        {'f', [](WindowState& s) { s.connectEnded(false); }},
+        {'q', [](WindowState& s) { s.queue(Action::kApply); }},
+        {'x', [](WindowState& s) { s.exchangeStarted(); }},
+        {'o', [](WindowState& s) { s.dialogOpened(); }},
+        {'O', [](WindowState& s) { s.dialogClosed(); }},
+        {'d', [](WindowState& s) { s.disconnected(); }},
+        {'z', [](WindowState& s) { s.close(); }},
     };
+    for (const char step : steps)
+        events.at(step)(state);
+}
+
+TEST(WindowStateTest, EachStateSaysWhatMayRunAndWhatIsUsable) {
     const struct {
         const char* name;
-        std::function<void(WindowState&)> reach;
+        const char* steps;
         const char* verdicts;  // R run, Q queue, - refuse
         const char* enabled;   // 1 usable, 0 not
         bool fields;           // adapter, address and port editable
         bool busy;
     } states[] = {
-        {"not connected", [](WindowState&) {}, "RR------", "11000000", true, false},
-        {"connecting", [](WindowState& s) { s.connectStarted(); }, "--------", "00000000", true,
-         true},
-        {"connect failed",
-         [](WindowState& s) {
-             s.connectStarted();
-             s.connectEnded(false);
-         },
-         "RR------", "11000000", true, false},
-        {"unit shown, worker ending",
-         [](WindowState& s) {
-             s.connectStarted();
-             s.unitShown();
-         },
-         "--QQQQQR", "00111111", false, true},
-        {"connected", connected, "R-RRRRRR", "10111111", false, false},
-        {"connected, a press queued",
-         [](WindowState& s) {
-             s.connectStarted();
-             s.unitShown();
-             s.queue(Action::kApply);
-             s.connectEnded(true);
-         },
-         "R-QQQQQR", "10111111", false, true},
-        {"exchange running",
-         [&](WindowState& s) {
-             connected(s);
-             s.exchangeStarted();
-         },
-         "--------", "10111111", false, true},
-        {"search open", [](WindowState& s) { s.dialogOpened(); }, "--------", "11000000", true,
-         false},
-        {"search closed again",
-         [](WindowState& s) {
-             s.dialogOpened();
-             s.dialogClosed();
-         },
-         "RR------", "11000000", true, false},
-        {"disconnected",
-         [&](WindowState& s) {
-             connected(s);
-             s.disconnected();
-         },
-         "RR------", "11000000", true, false},
-        {"closed while connecting",
-         [](WindowState& s) {
-             s.connectStarted();
-             s.close();
-         },
-         "--------", "00000000", true, false},
+        {"not connected", "", "RR------", "11000000", true, false},
+        {"connecting", "s", "--------", "00000000", true, true},
+        {"connect failed", "sf", "RR------", "11000000", true, false},
+        {"unit shown, worker ending", "su", "--QQQQQR", "00111111", false, true},
+        {"connected", "suc", "R-RRRRRR", "10111111", false, false},
+        {"connected, a press queued", "suqc", "R-QQQQQR", "10111111", false, true},
+        {"exchange running", "sucx", "--------", "10111111", false, true},
+        {"search open", "o", "--------", "11000000", true, false},
+        {"search closed again", "oO", "RR------", "11000000", true, false},
+        {"disconnected", "sucd", "RR------", "11000000", true, false},
+        {"closed while connecting", "sz", "--------", "00000000", true, false},
     };
     for (const auto& state : states) {
         SCOPED_TRACE(state.name);
         WindowState s;
-        state.reach(s);
+        reach(s, state.steps);
         std::string verdicts, enabled;
         for (const Action action : kActions) {
             const Verdict v = s.verdict(action);
@@ -106,8 +83,7 @@ TEST(WindowStateTest, EachStateSaysWhatMayRunAndWhatIsUsable) {
 
 TEST(WindowStateTest, QueuedPressesRunInOrderOneExchangeAtATimeAndDieWithTheSession) {
     WindowState s;
-    s.connectStarted();
-    s.unitShown();
+    reach(s, "su");
     for (const Action a : {Action::kReceive, Action::kSaveProfile, Action::kStartStop,
                            Action::kApply, Action::kLoadProfile})
         s.queue(a);
@@ -123,11 +99,7 @@ TEST(WindowStateTest, QueuedPressesRunInOrderOneExchangeAtATimeAndDieWithTheSess
     s.disconnected();
     EXPECT_EQ(s.queued(), 0u);
 
-    // A connect that fails drops what waited for it.
-    s.connectStarted();
-    s.unitShown();
-    s.queue(Action::kApply);
-    s.connectEnded(false);
+    reach(s, "suqf");  // a connect that fails drops what waited for it
     EXPECT_EQ(s.nextQueued(), std::nullopt);
     EXPECT_FALSE(s.busy());
 }
