@@ -104,6 +104,7 @@ void ConnectionProcedure::onConnectClicked() {
         workerRunning_.store(false);
         window_.setConnectCaption(kConnectCaption);
         window_.enableConnectButton(true);
+        if (attemptEnded_) attemptEnded_();
     }
 }
 
@@ -114,6 +115,7 @@ void ConnectionProcedure::connectWorker() {
         window.enableConnectButton(true);
     }
     workerRunning_.store(false);
+    if (attemptEnded_) attemptEnded_();
 }
 
 int ConnectionProcedure::connectUnit(OperatorWindow& window) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -38,6 +39,12 @@ class ConnectionProcedure {
     // one still runs). Returns at once.
     void onConnectClicked();
 
+    // Called once for every attempt onConnectClicked starts, after the attempt's last step: on
+    // the worker's thread as it ends (workerRunning() is already false), or at once when no worker
+    // could be started. It must not wait for the window. Lets a window follow the attempt to its
+    // end without relying on which of its calls comes last. Set before the first attempt.
+    void setAttemptEnded(std::function<void()> ended) { attemptEnded_ = std::move(ended); }
+
     // The whole connection, on the calling thread: identification, capability check, session,
     // settings read and their display. 0 on success; on failure the operator has been told why
     // (except after a No to the one-shot question) and no session is left open.
@@ -65,6 +72,7 @@ class ConnectionProcedure {
     std::atomic<bool> connected_{false};
     std::atomic<bool> workerRunning_{false};
     std::atomic<bool> shutDown_{false};
+    std::function<void()> attemptEnded_;
     std::mutex workerMutex_;  // guards worker_ between the window thread and waitForWorker
     std::thread worker_;
 };

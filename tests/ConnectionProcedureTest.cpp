@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -39,6 +40,12 @@ Strings concat(std::initializer_list<Strings> parts) {
 
 class ConnectionTest : public ::testing::Test {
   protected:
+    ConnectionTest() {
+        procedure.setAttemptEnded([this] {
+            endedWhileRunning = endedWhileRunning || procedure.workerRunning();
+            ++attemptsEnded;
+        });
+    }
     void startUnit(sim::UnitConfig config) {
         unit = startLoopbackUnit(std::move(config));
         aimLinkAt(link, *unit, 200);
@@ -54,6 +61,8 @@ class ConnectionTest : public ::testing::Test {
     RecordingWindow window;
     ConnectionProcedure procedure{link, window};
     std::unique_ptr<sim::SimulatedUnit> unit;
+    std::atomic<int> attemptsEnded{0};
+    std::atomic<bool> endedWhileRunning{false};
 };
 
 TEST_F(ConnectionTest, ConnectShowsTheUnitAndDisconnectSendsNothing) {
@@ -93,6 +102,8 @@ TEST_F(ConnectionTest, ConnectAndDisconnectRepeatedIdentifyTheUnitAnewEachTime) 
     EXPECT_EQ(std::count(udp.begin(), udp.end(), "F6"), 3);
     EXPECT_EQ(unit->connectionsAccepted(), 6);  // a probe and a session per round
     EXPECT_TRUE(window.messages().empty());
+    EXPECT_EQ(attemptsEnded, 3);  // a disconnect is no attempt
+    EXPECT_FALSE(endedWhileRunning);
 }
 
 // How each failure reads in the window; every one ends back at "Connect", enabled.
@@ -125,6 +136,8 @@ TEST_P(ConnectionFailureTest, ShowsItsMessageAndComesBackToConnect) {
     EXPECT_FALSE(procedure.connected());
     EXPECT_FALSE(link.sessionSocket().isOpen());
     EXPECT_EQ(unit->connectionsAccepted(), c.connections);
+    EXPECT_EQ(attemptsEnded, 1);
+    EXPECT_FALSE(endedWhileRunning);
     if (!c.port.empty()) {
         EXPECT_TRUE(udpCommands(*unit).empty());  // no usable port, no traffic
     }

@@ -8,12 +8,10 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include <system_error>
 #include <utility>
 
-#include "app/CommandLine.h"
-#include "link/SettingsSequences.h"
 #include "link/Status.h"
+#include "ui/CommandLine.h"
 #include "ui/DialogUnits.h"
 #include "ui/DiscoveryDialog.h"
 #include "ui/QtText.h"
@@ -26,10 +24,8 @@ namespace {
 
 inline constexpr const char* kDefaultPortText = "10003";
 inline constexpr uint16_t kDefaultTcpPort = 10003;
-inline constexpr size_t kMaxQueuedPresses = 4;
 // A close lets a write to the unit finish while the unit answers; this much silence ends it.
 inline constexpr std::chrono::milliseconds kWriteSilenceOnClose{1000};
-inline constexpr const char* kExchangeNotStartedMessage = "通信を始められませんでした。";
 
 // The form's font where the system has it, else a Japanese font of the same kind: a substitute
 // picked by the system alone tends to be a Latin font with wider letters.
@@ -70,6 +66,10 @@ CMervaneDlg::CMervaneDlg(DeviceLink& link, AdapterSource& adapters, MessagePrese
     // A dialog of its own: caption and close box, no minimise or maximise box, fixed size.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // Posted, so the window learns of the end on its own thread, after every call the worker made.
+    procedure_.setAttemptEnded([this] {
+        QMetaObject::invokeMethod(this, &CMervaneDlg::onConnectEnded, Qt::QueuedConnection);
+    });
 }
 
 CMervaneDlg::~CMervaneDlg() {
@@ -130,7 +130,7 @@ void CMervaneDlg::bindControls() {
         panel_.rows[r] = PanelRow{checks[r], onEdits[r], offEdits[r], labels[r]};
         onEdits[r]->setValidator(digits);
         offEdits[r]->setValidator(digits);
-        connect(checks[r], &QCheckBox::clicked, this, &CMervaneDlg::onOutputCheckClicked);
+        connect(checks[r], &QCheckBox::clicked, this, [this] { press(Action::kOutputs); });
     }
     panel_.intervalCombo = ui.IntervalCombo;
     panel_.intervalLabels = {ui.IntervalLabel, ui.IntervalUnitLabel};
@@ -140,13 +140,15 @@ void CMervaneDlg::bindControls() {
     panel_.statusText = ui.StatusText;
 
     connect(ui.AdapterCombo, &QComboBox::currentIndexChanged, this, &CMervaneDlg::selectAdapter);
-    connect(ui.ConnectButton, &QPushButton::clicked, this, &CMervaneDlg::onConnectClicked);
-    connect(ui.SearchButton, &QPushButton::clicked, this, &CMervaneDlg::onSearchClicked);
-    connect(ui.ReceiveButton, &QPushButton::clicked, this, &CMervaneDlg::onReceiveSettings);
-    connect(ui.ApplyButton, &QPushButton::clicked, this, &CMervaneDlg::onApplySettings);
-    connect(ui.StartStopButton, &QPushButton::clicked, this, &CMervaneDlg::onStartStop);
-    connect(ui.SaveProfileButton, &QPushButton::clicked, this, &CMervaneDlg::onSaveProfile);
-    connect(ui.LoadProfileButton, &QPushButton::clicked, this, &CMervaneDlg::onLoadProfile);
+    for (const auto& [button, action] : {std::pair{ui.ConnectButton, Action::kConnect},
+                                         {ui.SearchButton, Action::kSearch},
+                                         {ui.ReceiveButton, Action::kReceive},
+                                         {ui.ApplyButton, Action::kApply},
+                                         {ui.StartStopButton, Action::kStartStop},
+                                         {ui.SaveProfileButton, Action::kSaveProfile},
+                                         {ui.LoadProfileButton, Action::kLoadProfile}}) {
+        connect(button, &QPushButton::clicked, this, [this, a = action] { press(a); });
+    }
     connect(ui.TraceButton, &QPushButton::toggled, &traceLog_, &TraceLog::setOn);
     connect(&traceLog_, &TraceLog::switchedOff, this,
             [this] { ui_->TraceButton->setChecked(false); });
@@ -168,35 +170,12 @@ void CMervaneDlg::fillAdapterCombo() {
 void CMervaneDlg::selectAdapter(int index) {
     chosenAdapter_ = index;
     // An attempt keeps the adapter it was started with; a choice made meanwhile is for the next.
-    if (!procedure_.workerRunning() && !connected()) {
+    if (state_.link() == WindowState::Link::kNotConnected) {
         link_.setLocalBindAddress(bindAddressForItem(adapterList_, index));
     }
 }
 
-void CMervaneDlg::onConnectClicked() {
-    // The button comes back with the worker's last call to the window, a moment before the worker
-    // ends. A press in that moment must not be lost: the worker needs nothing more from this
-    // thread, so waiting for it is brief.
-    if (procedure_.workerRunning()) procedure_.waitForWorker();
-    if (connected()) {
-        pendingPresses_.clear();  // they were for the session this press ends
-        procedure_.onConnectClicked();
-        return;
-    }
-    // Taken here rather than asked for by the worker: by the time it asked, this thread would be
-    // repainting the pressed button, and the attempt would wait for that to finish.
-    pressedAddress_ = ui_->AddressEdit->text().toStdString();
-    pressedPort_ = ui_->PortEdit->text().toStdString();
-    pressedAdapter_ = chosenAdapter_;
-    link_.setLocalBindAddress(bindAddressForItem(adapterList_, pressedAdapter_));
-    writing_ = false;
-    procedure_.onConnectClicked();
-    // The adapter, address and port stay live while the attempt runs; the cursor says it runs.
-    if (procedure_.workerRunning()) setCursor(Qt::BusyCursor);
-}
-
-void CMervaneDlg::onSearchClicked() {
-    if ((discovery_ && discovery_->isVisible()) || busy() || connected() || calls_.closed()) return;
+void CMervaneDlg::openSearch() {
     const int item = ui_->AdapterCombo->currentIndex();
     if (item < 0 || static_cast<size_t>(item) >= adapterList_.size()) return;
     DiscoveryDialog::Setup setup;
@@ -211,68 +190,27 @@ void CMervaneDlg::onSearchClicked() {
     setup.trace = &traceLog_.sharedSink();
     setup.size = discoverySize_;
     setup.actions = plantActionSeams_;
-    discovery_ = new DiscoveryDialog(std::move(setup), this);
-    discovery_->setAttribute(Qt::WA_DeleteOnClose);
+    auto* search = new DiscoveryDialog(std::move(setup), this);
+    connect(search, &QDialog::accepted, this,
+            [this, search] { ui_->AddressEdit->setText(search->chosenAddress()); });
     // The operator's size is kept for the next search.
-    connect(discovery_, &QDialog::finished, this, [this] {
-        if (discovery_) discoverySize_ = discovery_->size();
-    });
-    connect(discovery_, &QDialog::accepted, this, [this] {
-        if (discovery_) ui_->AddressEdit->setText(discovery_->chosenAddress());
-    });
-    discovery_->open();
+    connect(search, &QDialog::finished, this, [this, search] { discoverySize_ = search->size(); });
+    openUnitsDialog(*search);
+}
+
+void CMervaneDlg::openUnitsDialog(QDialog& dialog) {
+    dialog.setAttribute(Qt::WA_DeleteOnClose);
+    unitsDialog_ = &dialog;
+    state_.dialogOpened();
+    connect(&dialog, &QDialog::finished, this, [this] { state_.dialogClosed(); });
+    dialog.open();
 }
 
 DiscoveryDialog* CMervaneDlg::discoveryDialog() const {
-    return discovery_.data();
+    return qobject_cast<DiscoveryDialog*>(unitsDialog_.data());
 }
 
-void CMervaneDlg::updateSearchButton() {
-    ui_->SearchButton->setEnabled(ui_->AddressEdit->isEnabled() && ui_->ConnectButton->isEnabled());
-}
-
-void CMervaneDlg::onReceiveSettings() {
-    runExchange(&mervane::onReceiveSettings, false);  // writes only after a Yes (askYesNo)
-}
-
-void CMervaneDlg::onApplySettings() {
-    runExchange(&mervane::onApplySettings, true);
-}
-
-void CMervaneDlg::onStartStop() {
-    runExchange(&mervane::onStartStop, true);
-}
-
-void CMervaneDlg::onOutputCheckClicked() {
-    // The box toggles itself; the unit learns of it with "設定反映".
-}
-
-bool CMervaneDlg::profileButtonsUsable() const {
-    // The buttons come on with the connection worker's applyConnectionState call; after it the
-    // worker no longer touches the link's identity or settings, so it need not be waited for.
-    return ui_->SaveProfileButton->isEnabled() && !exchange_.joinable() &&
-           pendingPresses_.empty() && !calls_.closed();
-}
-
-bool CMervaneDlg::queuedBehindTheConnect(std::function<void()> press) {
-    const bool connectEnding = procedure_.workerRunning() && !ui_->ConnectButton->isEnabled();
-    if (!connectEnding && pendingPresses_.empty()) return false;
-    if (pendingPresses_.size() < kMaxQueuedPresses) pendingPresses_.push_back(std::move(press));
-    return true;
-}
-
-void CMervaneDlg::runQueuedPresses() {
-    if (!connected() || calls_.closed()) pendingPresses_.clear();
-    while (!pendingPresses_.empty() && !exchange_.joinable()) {
-        std::function<void()> press = std::move(pendingPresses_.front());
-        pendingPresses_.pop_front();
-        press();
-    }
-}
-
-void CMervaneDlg::onSaveProfile() {
-    if (queuedBehindTheConnect([this] { onSaveProfile(); })) return;
-    if (!profileButtonsUsable()) return;
+void CMervaneDlg::saveProfile() {
     // Checked as "設定反映" checks it, but into a copy: the link's copy stays what the unit has.
     AutoOnOffSettings gathered = link_.settings();
     const auto reject = [this](const std::string& message) { showMessageNow(message); };
@@ -280,49 +218,18 @@ void CMervaneDlg::onSaveProfile() {
     profiles_.save(gathered, link_.identity());
 }
 
-void CMervaneDlg::onLoadProfile() {
-    if (queuedBehindTheConnect([this] { onLoadProfile(); })) return;
-    if (!profileButtonsUsable()) return;
+void CMervaneDlg::loadProfile() {
     const auto loaded = profiles_.load(link_.settings(), link_.identity());
     // The file dialog runs an event loop of its own; the window may have closed meanwhile.
-    if (loaded && profileButtonsUsable()) panel_.show(*loaded, link_.identity());
-}
-
-void CMervaneDlg::runExchange(Sequence sequence, bool writes) {
-    if (exchange_.joinable() || calls_.closed()) return;
-    // The buttons come back with the worker's second-last call to the window; its last one
-    // gives back the connect button. A press in between runs once that call has: from then on
-    // the worker needs nothing more from this thread, so waiting for it is brief.
-    if (queuedBehindTheConnect([this, sequence, writes] { runExchange(sequence, writes); })) return;
-    if (procedure_.workerRunning()) procedure_.waitForWorker();
-    if (!connected()) return;
-    inputBlocker_.setActive(true);
-    writing_ = writes;
-    exchangeRunning_ = true;
-    std::function<void()> work = [this, sequence] {
-        sequence(link_, *this);
-        exchangeRunning_ = false;
-        QMetaObject::invokeMethod(this, &CMervaneDlg::finishExchange, Qt::QueuedConnection);
-    };
-    try {
-        exchange_ = threadStarter_ ? threadStarter_(std::move(work)) : std::thread(std::move(work));
-    } catch (const std::system_error&) {
-        exchangeRunning_ = false;
-        writing_ = false;
-        inputBlocker_.setActive(false);
-        showMessageNow(kExchangeNotStartedMessage);
+    if (loaded && state_.verdict(Action::kOutputs) == WindowState::Verdict::kRun) {
+        panel_.show(*loaded, link_.identity());
     }
 }
 
-void CMervaneDlg::finishExchange() {
-    if (exchange_.joinable()) exchange_.join();
-    inputBlocker_.setActive(false);
-    runQueuedPresses();
-}
-
 void CMervaneDlg::stopWorkers() {
+    state_.close();
     // The search's worker ends with its dialog.
-    if (discovery_) discovery_->done(QDialog::Rejected);
+    if (unitsDialog_) unitsDialog_->done(QDialog::Rejected);
     // Release any call a worker waits on before waiting for the worker.
     calls_.close();
     if (writing_) {

@@ -8,14 +8,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/VersionText.h"
 #include "link/ConnectionProcedure.h"
 #include "link/DeviceLink.h"
 #include "link/OperatorWindow.h"
@@ -27,6 +25,8 @@
 #include "ui/SettingsPanel.h"
 #include "ui/TraceLog.h"
 #include "ui/UnitSearch.h"
+#include "ui/VersionText.h"
+#include "ui/WindowState.h"
 #include "ui/WindowThreadCalls.h"
 
 namespace Ui {
@@ -47,9 +47,15 @@ class DiscoveryDialog;
 // Esc. Closing (Esc, the close box) at any moment stops both promptly and waits for them, so no
 // thread outlives the window's controls.
 //
+// What a press may start is the window's state's to say (WindowState): every button goes through
+// press(), which runs it, queues it behind a connect that is ending, or refuses it; applyState()
+// makes the controls' enabled flags follow the state. The state learns of a connect's end from
+// the procedure (ConnectionProcedure::setAttemptEnded), never from the order of its calls.
+//
 // "検索..." opens the unit search (DiscoveryDialog, window-modal) on the chosen adapter while the
 // window is neither connected nor connecting; a unit chosen there only fills the address field.
-// Closing the window closes the search first, stopping it.
+// While it is open the window starts no connect and no exchange (openUnitsDialog). Closing the
+// window closes the search first, stopping it.
 //
 // "保存..." and "読込..." (usable only while connected) keep the panel's settings in a profile
 // file (ProfileFiles) on the window thread. Saving gathers the panel as "設定反映" would, into a
@@ -79,10 +85,10 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
 
     int32_t timeoutMs() const { return timeoutMs_; }
     bool connected() const { return procedure_.connected(); }
-    // A connection attempt or a settings exchange is under way.
-    bool busy() const {
-        return procedure_.workerRunning() || exchange_.joinable() || !pendingPresses_.empty();
-    }
+    // A connection attempt or a settings exchange is under way, or a press waits for one.
+    bool busy() const { return state_.busy(); }
+    // What the window is doing, which decides what may run.
+    const WindowState& state() const { return state_; }
     const AdapterList& adapterList() const { return adapterList_; }
     // How "検索..." searches; by default the fleet's discovery as planned from the adapter.
     void setDiscoverySeam(DiscoverySeam seam) { discoverySeam_ = std::move(seam); }
@@ -133,23 +139,26 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void bindControls();
     void fillAdapterCombo();
     void selectAdapter(int index);
-    void onConnectClicked();
-    void onSearchClicked();
-    // "検索..." follows the address field and the connect button: usable only when both are.
-    void updateSearchButton();
-    void onReceiveSettings();
-    void onApplySettings();
-    void onStartStop();
-    void onOutputCheckClicked();
-    void onSaveProfile();
-    void onLoadProfile();
-    // The profile buttons work while connected and no settings exchange runs or waits.
-    bool profileButtonsUsable() const;
-    // A press that comes while the connect worker is finishing (the buttons are back, the connect
-    // button not yet), or behind one that does, waits for it: true when it was queued.
-    bool queuedBehindTheConnect(std::function<void()> press);
-    // Runs the queued presses in order while connected, each once the exchange before it ends.
+    using Action = WindowState::Action;
+    // A press of any of the window's buttons: run, queued or refused as the state says.
+    void press(Action action);
+    // Runs `action` now; the state has said it may.
+    void run(Action action);
+    // The controls' enabled flags (and the cursor) as the state says.
+    void applyState();
+    // Keeps the focus on the connect button across an attempt that disabled it.
+    void setConnectEnabled(bool enabled);
+    void connectOrDisconnect();
+    // The connect worker has ended (posted by it): the window takes the attempt's outcome.
+    void onConnectEnded();
+    // Runs the queued presses in order, each once the exchange before it ends.
     void runQueuedPresses();
+    void openSearch();
+    // Opens `dialog` (window-modal) as one that works with units: while it is open the window
+    // starts no connect and no exchange, and closing the window closes it first.
+    void openUnitsDialog(QDialog& dialog);
+    void saveProfile();
+    void loadProfile();
 
     using Sequence = int (*)(DeviceLink&, OperatorWindow&);
     // Runs one settings sequence off the window thread, the window busy until it ends. `writes`:
@@ -187,16 +196,15 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     // A write to the unit is under way in the exchange or the connect worker.
     std::atomic<bool> writing_{false};
     ThreadStarter threadStarter_;
-    // Buttons pressed as the worker was finishing; they run once it has, in order.
-    std::deque<std::function<void()>> pendingPresses_;
+    WindowState state_;
     // The adapter chosen in the list, and the one the running or last attempt uses.
     int chosenAdapter_ = 0;
     int pressedAdapter_ = 0;
     // Where the focus went when the connect button was disabled under it.
     QPointer<QWidget> focusLeftConnect_;
     DiscoverySeam discoverySeam_;
-    QPointer<DiscoveryDialog> discovery_;  // a child; deletes itself once closed
-    QSize discoverySize_;                  // as the operator left it; empty until then
+    QPointer<QDialog> unitsDialog_;  // a child; deletes itself once closed
+    QSize discoverySize_;  // as the operator left it; empty until then
     PlantActionSeams plantActionSeams_;
     ProfileFiles profiles_{*this, [this](const std::string& text) { showMessageNow(text); }};
 };

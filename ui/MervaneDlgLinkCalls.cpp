@@ -54,24 +54,10 @@ void CMervaneDlg::setConnectCaption(const std::string& caption) {
     calls_.call([this, caption] { ui_->ConnectButton->setText(fromUtf8(caption)); });
 }
 
-void CMervaneDlg::enableConnectButton(bool enabled) {
-    calls_.call([this, enabled] {
-        const bool hadFocus = focusWidget() == ui_->ConnectButton;
-        ui_->ConnectButton->setEnabled(enabled);
-        if (!enabled && hadFocus) focusLeftConnect_ = focusWidget();
-        // Disabled, the button lost the focus to the next control; it comes back unless the
-        // operator has put it elsewhere meanwhile.
-        if (enabled && focusLeftConnect_ != nullptr && focusWidget() == focusLeftConnect_) {
-            ui_->ConnectButton->setFocus();
-        }
-        if (enabled) focusLeftConnect_ = nullptr;
-        updateSearchButton();
-        // The worker enables the button as its last step, whatever the outcome.
-        if (enabled && !inputBlocker_.active()) unsetCursor();
-        if (enabled && !pendingPresses_.empty()) {
-            QMetaObject::invokeMethod(this, &CMervaneDlg::runQueuedPresses, Qt::QueuedConnection);
-        }
-    });
+void CMervaneDlg::enableConnectButton(bool /*enabled*/) {
+    // The button follows the window's state instead: off from the press that starts an attempt
+    // until the window has seen the worker end (onConnectEnded), so that no press ever meets a
+    // worker still ending, whichever of its calls comes last.
 }
 
 void CMervaneDlg::setUnitIdText(const std::string& text) {
@@ -85,8 +71,7 @@ void CMervaneDlg::setModelText(const std::string& text) {
 void CMervaneDlg::applyConnectionState(ConnectionState state, const DeviceIdentity& unit) {
     calls_.call([this, state, unit] {
         panel_.applyConnectionState(state, unit);
-        const bool editable = state == ConnectionState::kNotConnected;
-        if (editable) {
+        if (state == ConnectionState::kNotConnected) {
             ui_->UnitIdText->clear();
             ui_->ModelText->clear();
         } else {
@@ -96,13 +81,9 @@ void CMervaneDlg::applyConnectionState(ConnectionState state, const DeviceIdenti
             const QSignalBlocker quiet(ui_->AdapterCombo);
             ui_->AdapterCombo->setCurrentIndex(pressedAdapter_);
             chosenAdapter_ = pressedAdapter_;
+            state_.unitShown();
         }
-        ui_->AdapterCombo->setEnabled(editable);
-        ui_->AddressEdit->setEnabled(editable);
-        ui_->PortEdit->setEnabled(editable);
-        ui_->SaveProfileButton->setEnabled(!editable);
-        ui_->LoadProfileButton->setEnabled(!editable);
-        updateSearchButton();
+        applyState();
     });
 }
 

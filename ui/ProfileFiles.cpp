@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "fleet/Profile.h"
+#include "net/Adapters.h"
 #include "ui/ProfileTexts.h"
 #include "ui/WholeFile.h"
 
@@ -60,7 +61,11 @@ QString ProfileFiles::choosePath(ProfileFileAction action, const QString& sugges
 }
 
 void ProfileFiles::save(const AutoOnOffSettings& settings, const DeviceIdentity& unit) {
-    const QString name = QStringLiteral("unit%1.json").arg(unit.unitId);
+    // Unit ids repeat across a plant (0..15); the address tells the units apart.
+    const QString name =
+        QStringLiteral("unit%1-%2.json")
+            .arg(unit.unitId)
+            .arg(QString::fromStdString(dottedAddress(unit.unitAddress.sin_addr.s_addr)));
     const QString path = choosePath(ProfileFileAction::kSave, QDir(lastFolder()).filePath(name));
     if (path.isEmpty()) return;
     // A failed write leaves the old profile whole.

@@ -40,8 +40,9 @@ class ProfileFiles {
     // Empty: the file dialogs.
     void setPathChooser(ProfilePathChooser chooser) { chooser_ = std::move(chooser); }
 
-    // Asks for a path (suggested: unit<id>.json in the folder last used) and writes the profile
-    // of `settings` for `unit` there, replacing the file whole or leaving it as it was.
+    // Asks for a path (suggested: unit<id>-<address>.json, "unit0-192.168.0.10.json", in the
+    // folder last used) and writes the profile of `settings` for `unit` there, replacing the
+    // file whole or leaving it as it was.
     void save(const AutoOnOffSettings& settings, const DeviceIdentity& unit);
 
     // Asks for a path and reads the profile there. When it fits `unit`, returns `settings` with

@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/DecimalText.h"
 #include "link/SettingsSequences.h"
 #include "link/Status.h"
+#include "ui/DecimalText.h"
 
 namespace mervane {
 
@@ -16,11 +16,6 @@ namespace {
 
 size_t channelCount(const DeviceIdentity& unit) {
     return static_cast<size_t>(outputCount(unit));
-}
-
-void showAndEnable(QWidget* widget) {
-    widget->setVisible(true);
-    widget->setEnabled(true);
 }
 
 // The row's seven controls in one go: the check box, then the two edits and the four labels.
@@ -91,43 +86,28 @@ void SettingsPanel::applyConnectionState(ConnectionState state, const DeviceIden
         for (QLabel* label : intervalLabels)
             label->setVisible(false);
         // The rows keep whatever visibility the last unit gave them.
-        for (const PanelRow& row : rows)
-            forRowControls(row, true, [](QWidget* w) { w->setEnabled(false); });
-        applyButton->setEnabled(false);
-        receiveButton->setEnabled(false);
         statusText->clear();
-        startStopButton->setEnabled(false);
         return;
     }
     const size_t n = channelCount(unit);
-    if (hasPerOutputTimes(unit)) {
-        intervalCombo->setVisible(false);
-        for (QLabel* label : intervalLabels)
-            label->setVisible(false);
-        for (size_t r = 0; r < rows.size(); ++r) {
-            if (r < n) {
-                forRowControls(rows[r], true, [](QWidget* w) { w->setVisible(true); });
-                forRowControls(rows[r], true, [](QWidget* w) { w->setEnabled(true); });
-            } else {
-                forRowControls(rows[r], true, [](QWidget* w) { w->setVisible(false); });
-            }
-        }
-    } else {
-        showAndEnable(intervalCombo);
-        for (QLabel* label : intervalLabels)
-            showAndEnable(label);
-        for (size_t r = 0; r < rows.size(); ++r) {
-            if (r < n) {
-                showAndEnable(rows[r].enable);
-            } else {
-                rows[r].enable->setVisible(false);
-            }
-            forRowControls(rows[r], false, [](QWidget* w) { w->setVisible(false); });
-        }
+    const bool times = hasPerOutputTimes(unit);
+    intervalCombo->setVisible(!times);
+    for (QLabel* label : intervalLabels)
+        label->setVisible(!times);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        rows[r].enable->setVisible(r < n);
+        forRowControls(rows[r], false, [&](QWidget* w) { w->setVisible(times && r < n); });
     }
-    applyButton->setEnabled(true);
-    receiveButton->setEnabled(true);
-    startStopButton->setEnabled(true);
+}
+
+void SettingsPanel::setUsable(bool usable) {
+    for (const PanelRow& row : rows)
+        forRowControls(row, true, [usable](QWidget* w) { w->setEnabled(usable); });
+    intervalCombo->setEnabled(usable);
+    for (QLabel* label : intervalLabels)
+        label->setEnabled(usable);
+    for (QPushButton* button : {receiveButton, applyButton, startStopButton})
+        button->setEnabled(usable);
 }
 
 }  // namespace mervane

@@ -56,8 +56,11 @@ struct SettingsPanel {
     int gather(AutoOnOffSettings& settings, const DeviceIdentity& unit,
                const std::function<void(const std::string&)>& reject) const;
 
-    // The panel's part of the window's connection state (see CMervaneDlg::applyConnectionState).
+    // Which rows and fields show for the window's connection state: `unit`'s rows while
+    // connected, with their times or the interval list; the status text cleared when not.
     void applyConnectionState(ConnectionState state, const DeviceIdentity& unit);
+    // Whether the rows, the interval list and the settings buttons take input.
+    void setUsable(bool usable);
 };
 
 }  // namespace mervane

@@ -4,9 +4,9 @@
 
 #include <limits>
 
-#include "app/CommandLine.h"
-#include "app/DecimalText.h"
-#include "app/VersionText.h"
+#include "ui/CommandLine.h"
+#include "ui/DecimalText.h"
+#include "ui/VersionText.h"
 
 namespace mervane {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "ui/CommandLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> args(1);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/DecimalText.h"
+#include "ui/DecimalText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -7,11 +7,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
 #include "link/AutoOnOffSettings.h"
 #include "net/Adapters.h"
+#include "tests/LoopbackUnit.h"
 #include "tests/ui/WindowFixture.h"
 
 namespace mervane::testing {
@@ -312,6 +314,26 @@ TEST_F(MainDialogTest, APressOfASettingsButtonTheMomentItReturnsIsNotLost) {
     EXPECT_EQ(unit->settings().active, 1);
     EXPECT_EQ(text("StatusText"), "Active");
     EXPECT_TRUE(presenter.messages.empty()) << ::testing::PrintToString(presenter.messages);
+}
+
+TEST_F(MainDialogTest, PressesQueuedBehindTheConnectRunInTheirOrder) {
+    openWindow();
+    startUnit(19, "_W");
+    auto& startStop = *control<QPushButton>("StartStopButton");
+    PressOnReturn presser(
+        startStop, 1, [] { return true; },
+        [this, &startStop] {
+            startStop.click();
+            click("ReceiveButton");
+        });
+    connectToUnit();
+    ASSERT_TRUE(waitUntilIdle(5000));
+    EXPECT_EQ(unit->settings().active, 1);
+    // After the connect (its unit query, then the read): Start/Stop's write, then the same read.
+    const std::vector<std::string> sent = tcpCommands(*unit);
+    const auto write = std::find(sent.begin(), sent.end(), "OL");
+    ASSERT_NE(write, sent.end());
+    EXPECT_EQ(std::vector(write + 1, sent.end()), std::vector(sent.begin() + 1, write));
 }
 
 TEST_F(MainDialogTest, AnAttemptUsesTheFieldsAsTheyWereWhenConnectWasPressed) {

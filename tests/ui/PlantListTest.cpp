@@ -22,10 +22,6 @@ namespace {
 
 constexpr int kUnits = 20;
 
-std::string hostOf(int i) {
-    return "127.0.84." + std::to_string(i + 1);
-}
-
 bool hasNoAutoOnOff(int i) {
     return i % 6 == 5;  // the variety's model without automatic ON/OFF
 }
@@ -60,6 +56,15 @@ bool holdsOld(const sim::UnitSettingsState& s) {
 class PlantListTest : public WindowFixture {
   protected:
     PlantListTest() : units(30718, 10003) {
+        QFile profile(dir.filePath("plant.json"));
+        profile.open(QIODevice::WriteOnly);
+        profile.write(R"({"active": true, "enableMask": 3, "onTime": [2, 3], "offTime": [4, 6]})");
+    }
+
+    // Starts the plant on 127.0.NET.1 on (each test a NET of its own, since the tests may run at
+    // once), opens the window and the plant list, and waits for its search of the plant to end.
+    DiscoveryDialog* openPlantList(uint32_t net) {
+        first = 0x7F000001u | net << 8;
         for (int i = 0; i < kUnits; ++i) {
             const sim::UnitKind& kind = sim::kVarietyCycle[static_cast<size_t>(i) % 6];
             sim::UnitConfig config;
@@ -67,19 +72,12 @@ class PlantListTest : public WindowFixture {
             config.modelIndex = kind.modelIndex;
             config.unitId = i % 16;
             config.initial = oldSettings();
-            units.add(hostOf(i), config);
+            units.add("127.0." + std::to_string(net) + "." + std::to_string(i + 1), config);
         }
-        QFile profile(dir.filePath("plant.json"));
-        profile.open(QIODevice::WriteOnly);
-        profile.write(R"({"active": true, "enableMask": 3, "onTime": [2, 3], "offTime": [4, 6]})");
-    }
-
-    // Opens the window and the plant list, and waits for its search of the plant to end.
-    DiscoveryDialog* openPlantList() {
         openWindow({"-T300"});
-        dialog->setDiscoverySeam({{}, [](fleet::DiscoveryPlan& plan) {
+        dialog->setDiscoverySeam({{}, [this](fleet::DiscoveryPlan& plan) {
                                       plan.broadcasts.clear();
-                                      plan.ranges = {{0x7F005401u, 0x7F005400u + kUnits}};
+                                      plan.ranges = {{first, first + kUnits - 1}};
                                       plan.replyWindowMs = 300;
                                   }});
         PlantActionSeams seams;
@@ -96,6 +94,7 @@ class PlantListTest : public WindowFixture {
         plant = dialog->discoveryDialog();
         if (plant == nullptr) return nullptr;
         if (!QTest::qWaitFor([this] { return !plant->searching(); }, 10000)) return nullptr;
+        EXPECT_EQ(plant->unitCount(), kUnits);
         return plant;
     }
     // Presses one of the plant list's buttons and waits for its action to end.
@@ -103,12 +102,13 @@ class PlantListTest : public WindowFixture {
         plant->findChild<QPushButton*>(name)->click();
         return QTest::qWaitFor([this] { return !plant->actions().running(); }, 30000);
     }
-    int row(int i) { return plant->model().rowOfAddress(0x7F005401u + static_cast<uint32_t>(i)); }
+    int row(int i) { return plant->model().rowOfAddress(first + static_cast<uint32_t>(i)); }
     QString result(int i) { return plant->model().resultText(row(i)); }
     QString summary() { return plant->findChild<QLabel*>("SearchStatus")->text(); }
 
     QTemporaryDir dir;
     SharedPortUnits units;
+    uint32_t first = 0;
     int jobs = 16;
     bool answerYes = true;
     std::vector<QString> questions;
@@ -117,7 +117,7 @@ class PlantListTest : public WindowFixture {
 };
 
 TEST_F(PlantListTest, ApplyVerifiesEveryFittingUnitAndEachMisbehavingOneFailsAlone) {
-    ASSERT_NE(openPlantList(), nullptr);
+    ASSERT_NE(openPlantList(84), nullptr);
     ASSERT_EQ(plant->unitCount(), kUnits);
     // Silent, refusing the session, dropping a write, chattering: from now on, not in the search.
     sim::UnitFaults silent, refusing, dropping, chattering;
@@ -180,7 +180,7 @@ TEST_F(PlantListTest, ApplyVerifiesEveryFittingUnitAndEachMisbehavingOneFailsAlo
 
 TEST_F(PlantListTest, CancelLeavesEveryUnitWhollyOldOrWhollyNew) {
     jobs = 2;
-    ASSERT_NE(openPlantList(), nullptr);
+    ASSERT_NE(openPlantList(79), nullptr);
     sim::UnitFaults slow;
     slow.replyDelayMs = 15;
     for (size_t i = 0; i < units.size(); ++i)
@@ -212,7 +212,7 @@ TEST_F(PlantListTest, CancelLeavesEveryUnitWhollyOldOrWhollyNew) {
 }
 
 TEST_F(PlantListTest, TheOneShotQuestionIsAskedOnceForAllUnitsHoldingThem) {
-    ASSERT_NE(openPlantList(), nullptr);
+    ASSERT_NE(openPlantList(78), nullptr);
     for (const size_t i : {2u, 4u}) {
         sim::UnitSettingsState held = units[i].settings();
         held.oneShot[0] = 3;
@@ -221,6 +221,7 @@ TEST_F(PlantListTest, TheOneShotQuestionIsAskedOnceForAllUnitsHoldingThem) {
     for (const int i : {2, 4, 8}) {
         plant->model().setData(plant->model().index(row(i), 0), Qt::Checked, Qt::CheckStateRole);
     }
+    ASSERT_EQ(plant->model().checkedRows().size(), 3u);
     answerYes = false;
     ASSERT_TRUE(press("ReadUnitsButton"));
     ASSERT_EQ(questions.size(), 1u);

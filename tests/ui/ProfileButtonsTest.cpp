@@ -64,8 +64,9 @@ TEST_F(ProfileButtonsTest, FilesHoldThePanelAndNeverReachTheUnit) {
     click("SaveProfileButton");
     EXPECT_EQ(presenter.messages, (Strings{kTimeRangeMessage, "プロファイルを保存できません。\n" +
                                                                   answer.toStdString()}));
-    // Two files asked for, the second in the folder just used.
-    EXPECT_EQ(offered, (Strings{offered.at(0), folder.filePath("unit0.json").toStdString()}));
+    // Two files asked for, the second in the folder just used, named for the unit and its address.
+    EXPECT_EQ(offered,
+              (Strings{offered.at(0), folder.filePath("unit0-127.0.0.1.json").toStdString()}));
 
     // Loaded onto the link's settings (DO3's 34 was an edit), not onto the unit.
     pick("other.json", R"({"active": true, "enableMask": 9, "onTime": [7, 8], "offTime": [1, 2]})");

@@ -1,4 +1,4 @@
-#include "app/VersionText.h"
+#include "ui/VersionText.h"
 
 #include "MervaneVersion.h"
 

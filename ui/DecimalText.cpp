@@ -1,4 +1,4 @@
-#include "app/DecimalText.h"
+#include "ui/DecimalText.h"
 
 #include <limits>
 

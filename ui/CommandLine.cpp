@@ -1,8 +1,8 @@
-#include "app/CommandLine.h"
+#include "ui/CommandLine.h"
 
 #include <string_view>
 
-#include "app/DecimalText.h"
+#include "ui/DecimalText.h"
 
 namespace mervane {
 
