@@ -56,8 +56,6 @@ class DiscoveryDialog final : public QDialog {
         TraceSink* trace = nullptr;  // the traffic log's; every search and action reports to it
         QSize size;                  // the size to open with; empty: fits about 20 rows
         PlantActionSeams actions;    // empty members: message boxes and file dialogs
-        // Asks for a hosts file to save (true) or read; empty: cancelled. Empty: a file dialog.
-        std::function<QString(bool save)> chooseHostsFile;
     };
 
     // Window thread only, like every member.
@@ -77,6 +75,11 @@ class DiscoveryDialog final : public QDialog {
     // 一覧を保存... and 一覧を読込...: false when cancelled or refused (the operator was told).
     bool saveList();
     bool loadList();
+    // How they ask for the file to save (true) or read; an empty path cancels. By default the
+    // file dialogs.
+    void setHostsFileChooser(std::function<QString(bool save)> chooser) {
+        chooseHostsFile_ = std::move(chooser);
+    }
 
     void done(int result) override;
     void reject() override;
@@ -129,6 +132,7 @@ class DiscoveryDialog final : public QDialog {
     QPushButton* loadListButton_ = nullptr;
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
+    std::function<QString(bool save)> chooseHostsFile_;
     QString chosenAddress_;
     bool searchedOnce_ = false;
     bool closeWhenIdle_ = false;

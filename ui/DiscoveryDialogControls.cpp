@@ -218,8 +218,8 @@ void DiscoveryDialog::updateButtons() {
 
 bool DiscoveryDialog::saveList() {
     if (searching() || actions_->running() || unitCount() == 0) return false;
-    const QString path = setup_.chooseHostsFile
-                             ? setup_.chooseHostsFile(true)
+    const QString path = chooseHostsFile_
+                             ? chooseHostsFile_(true)
                              : QFileDialog::getSaveFileName(
                                    this, QStringLiteral("一覧を保存"), QStringLiteral("units.txt"),
                                    QStringLiteral("ユニット一覧 (*.txt);;すべて (*)"));
@@ -234,11 +234,10 @@ bool DiscoveryDialog::saveList() {
 
 bool DiscoveryDialog::loadList() {
     if (searching() || actions_->running()) return false;
-    const QString path =
-        setup_.chooseHostsFile
-            ? setup_.chooseHostsFile(false)
-            : QFileDialog::getOpenFileName(this, QStringLiteral("一覧を読込"), {},
-                                           QStringLiteral("ユニット一覧 (*.txt);;すべて (*)"));
+    const QString path = chooseHostsFile_ ? chooseHostsFile_(false)
+                                          : QFileDialog::getOpenFileName(
+                                                this, QStringLiteral("一覧を読込"), {},
+                                                QStringLiteral("ユニット一覧 (*.txt);;すべて (*)"));
     if (path.isEmpty()) return false;
     PlantFileReading reading = readPlantHostsFile(path);
     if (!reading.error.isEmpty()) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "link/DeviceIdentity.h"
 #include "net/Adapters.h"
 #include "ui/DiscoveryRow.h"
 #include "ui/PlantTexts.h"
@@ -62,6 +63,8 @@ void PlantListModel::addSilentUnit(uint32_t hostOrderAddress, const QString& rea
     unit.source.sin_family = AF_INET;
     unit.source.sin_addr.s_addr = htonl(hostOrderAddress);
     unit.probed = true;
+    unit.identity.unitId = kUnitIdUnknown;
+    unit.identity.modelIndex = kModelIndexUnknown;
     addUnits({unit});
     const int row = rowOfAddress(hostOrderAddress);
     rows_[static_cast<size_t>(row)].silentReason = reason;

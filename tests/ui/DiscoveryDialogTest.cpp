@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
@@ -12,6 +14,7 @@
 #include "tests/LoopbackUnit.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/DiscoveryDialog.h"
+#include "ui/PlantListFile.h"
 
 namespace mervane::testing {
 namespace {
@@ -234,6 +237,52 @@ TEST_F(DiscoveryDialogTest, TheRealSearchFindsAUnitOnTheAdaptersSubnet) {
     EXPECT_EQ(row(0), QStringList({"127.0.0.1", "5", model(17), "Active"}));
     for (const sim::ReceivedRecord& record : unit->received())
         EXPECT_EQ(record.sourceAddress, "127.0.0.2") << record.command;
+}
+
+TEST_F(DiscoveryDialogTest, EnterChoosesTheSelectedUnitAndOneWithoutAutomaticOnOffIsNeverChosen) {
+    script->units = {unitAt("127.0.0.3", 2, 17, false), unitAt("127.0.1.9", 0, 3, std::nullopt)};
+    ASSERT_NE(search(), nullptr);
+    ASSERT_TRUE(finished());
+    found->model().setAllChecked(true);
+    EXPECT_EQ(found->model().checkedRows().size(), 1u);  // not the unit without ON/OFF
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, list()->visualRect(at(1)).center());
+    EXPECT_TRUE(found->isVisible());
+    list()->setCurrentIndex(at(0));
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Return);
+    EXPECT_FALSE(found->isVisible());
+    EXPECT_EQ(text("AddressEdit"), "127.0.0.3");
+}
+
+TEST_F(DiscoveryDialogTest, ASavedListIsAHostsFileAndReadingItAsksItsUnitsDirectly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("units.txt");
+    script->units = {unitAt("127.0.0.3", 2, 17, false), unitAt("127.0.0.4", 5, 19, true)};
+    openWindow({"-T900"});
+    ASSERT_NE(search(), nullptr);
+    ASSERT_TRUE(finished());
+    found->setHostsFileChooser([&path](bool) { return path; });
+    ASSERT_TRUE(found->saveList());
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll().toStdString(), "127.0.0.3  # unit 2, " + model(17).toStdString() +
+                                                 "\n127.0.0.4  # unit 5, " +
+                                                 model(19).toStdString() + "\n");
+    saved.close();
+
+    script->units.pop_back();  // 127.0.0.4 no longer answers
+    ASSERT_TRUE(found->loadList());
+    ASSERT_TRUE(finished());
+    const fleet::DiscoveryPlan plan = script->plans.back();
+    EXPECT_TRUE(plan.broadcasts.empty());
+    ASSERT_EQ(plan.ranges.size(), 2u);
+    EXPECT_EQ(plan.ranges[1].first, 0x7F000004u);
+    EXPECT_EQ(plan.ranges[1].last, 0x7F000004u);
+    EXPECT_EQ(row(1), QStringList({"127.0.0.4", "", "", "応答がありません"}));
+
+    const PlantFileReading named = parsePlantHosts("# plant\n127.0.0.3\n  unit-7.plant  # x\n");
+    EXPECT_TRUE(named.addresses.empty());
+    EXPECT_EQ(named.error, "3 行目の「unit-7.plant」は IP アドレスではありません。");
 }
 
 }  // namespace
