@@ -24,14 +24,8 @@ class AnsweringWindow final : public UnitWindow {
     void setYesGate(std::function<bool()> gate) override { yesGate_ = std::move(gate); }
     void showMessage(const std::string& text) override { lastMessage_ = text; }
     bool askYesNo(const std::string& text) override;
-    void showAutoOnOffSettings(const AutoOnOffSettings&, const DeviceIdentity&) override {}
     int gatherAutoOnOffSettings(AutoOnOffSettings& settings, const DeviceIdentity& unit) override;
     void setStatusText(const std::string&) override {}
-    void setConnectCaption(const std::string&) override {}
-    void enableConnectButton(bool) override {}
-    void setUnitIdText(const std::string&) override {}
-    void setModelText(const std::string&) override {}
-    void applyConnectionState(ConnectionState, const DeviceIdentity&) override {}
     std::string addressText() override { return host_; }
     std::string portText() override { return std::to_string(port_); }
 

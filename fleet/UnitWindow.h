@@ -32,6 +32,15 @@ class UnitWindow : public OperatorWindow {
     // An apply is about to switch the cycle; the status text that follows is not for the
     // operator, since the settings shown afterwards say the new state.
     virtual void quietStatusTexts() {}
+
+    // A unit worked on beside others has no window to arrange: no panel, caption, button or
+    // field follows it.
+    void showAutoOnOffSettings(const AutoOnOffSettings&, const DeviceIdentity&) override {}
+    void setConnectCaption(const std::string&) override {}
+    void enableConnectButton(bool) override {}
+    void setUnitIdText(const std::string&) override {}
+    void setModelText(const std::string&) override {}
+    void applyConnectionState(ConnectionState, const DeviceIdentity&) override {}
 };
 
 }  // namespace mervane::fleet

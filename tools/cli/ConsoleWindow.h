@@ -51,14 +51,8 @@ class ConsoleWindow final : public fleet::UnitWindow {
 
     void showMessage(const std::string& text) override;
     bool askYesNo(const std::string& text) override;
-    void showAutoOnOffSettings(const AutoOnOffSettings&, const DeviceIdentity&) override {}
     int gatherAutoOnOffSettings(AutoOnOffSettings& settings, const DeviceIdentity& unit) override;
     void setStatusText(const std::string& text) override;
-    void setConnectCaption(const std::string&) override {}
-    void enableConnectButton(bool) override {}
-    void setUnitIdText(const std::string&) override {}
-    void setModelText(const std::string&) override {}
-    void applyConnectionState(ConnectionState, const DeviceIdentity&) override {}
     std::string addressText() override { return host_; }
     std::string portText() override { return std::to_string(port_); }
 
