@@ -14,6 +14,7 @@
 #include "ui/CommandLine.h"
 #include "ui/DialogUnits.h"
 #include "ui/DiscoveryDialog.h"
+#include "ui/ProgramSettings.h"
 #include "ui/QtText.h"
 #include "ui/WriteCompletion.h"
 #include "ui_MervaneDlg.h"
@@ -26,6 +27,8 @@ inline constexpr const char* kDefaultPortText = "10003";
 inline constexpr uint16_t kDefaultTcpPort = 10003;
 // A close lets a write to the unit finish while the unit answers; this much silence ends it.
 inline constexpr std::chrono::milliseconds kWriteSilenceOnClose{1000};
+// The plant list's size as the operator left it, for the next time it opens.
+inline constexpr const char* kPlantListSizeKey = "plantList/size";
 
 // The form's font where the system has it, else a Japanese font of the same kind: a substitute
 // picked by the system alone tends to be a Latin font with wider letters.
@@ -188,13 +191,13 @@ void CMervaneDlg::openSearch() {
     setup.replyWindowMs = timeoutMs_;
     setup.seam = discoverySeam_;
     setup.trace = &traceLog_.sharedSink();
-    setup.size = discoverySize_;
+    setup.size = programSettings().value(kPlantListSizeKey).toSize();
     setup.actions = plantActionSeams_;
     auto* search = new DiscoveryDialog(std::move(setup), this);
     connect(search, &QDialog::accepted, this,
             [this, search] { ui_->AddressEdit->setText(search->chosenAddress()); });
-    // The operator's size is kept for the next search.
-    connect(search, &QDialog::finished, this, [this, search] { discoverySize_ = search->size(); });
+    connect(search, &QDialog::finished, this,
+            [search] { programSettings().setValue(kPlantListSizeKey, search->size()); });
     openUnitsDialog(*search);
 }
 

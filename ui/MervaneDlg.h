@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPointer>
-#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -204,7 +203,6 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     QPointer<QWidget> focusLeftConnect_;
     DiscoverySeam discoverySeam_;
     QPointer<QDialog> unitsDialog_;  // a child; deletes itself once closed
-    QSize discoverySize_;  // as the operator left it; empty until then
     PlantActionSeams plantActionSeams_;
     ProfileFiles profiles_{*this, [this](const std::string& text) { showMessageNow(text); }};
 };

@@ -12,6 +12,7 @@
 #include "fleet/Profile.h"
 #include "net/Adapters.h"
 #include "ui/ProfileTexts.h"
+#include "ui/ProgramSettings.h"
 #include "ui/WholeFile.h"
 
 namespace mervane {
@@ -19,11 +20,6 @@ namespace mervane {
 namespace {
 
 constexpr const char* kFolderKey = "profiles/lastFolder";
-
-QSettings programSettings() {
-    // The program sets no organisation or application name of its own; these are its names.
-    return QSettings(QStringLiteral("Mervane"), QStringLiteral("mervane"));
-}
 
 // The folder last used, while it still exists; else the documents folder or home.
 QString lastFolder() {

@@ -247,11 +247,14 @@ TEST_F(DiscoveryDialogTest, EnterChoosesTheSelectedUnitAndOneWithoutAutomaticOnO
     EXPECT_EQ(found->model().checkedRows().size(), 1u);  // not the unit without ON/OFF
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, list()->visualRect(at(1)).center());
     EXPECT_TRUE(found->isVisible());
+    found->resize(700, 500);
     list()->setCurrentIndex(at(0));
     list()->setFocus();
     QTest::keyClick(list(), Qt::Key_Return);
     EXPECT_FALSE(found->isVisible());
     EXPECT_EQ(text("AddressEdit"), "127.0.0.3");
+    ASSERT_NE(search(), nullptr);
+    EXPECT_EQ(found->size(), QSize(700, 500));  // as the operator left it
 }
 
 TEST_F(DiscoveryDialogTest, ASavedListIsAHostsFileAndReadingItAsksItsUnitsDirectly) {
