@@ -15,13 +15,32 @@ int64_t monotonicNs() {
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-long residentKiB() {
+namespace {
+
+long statusKiB(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
     }
     return 0;
+}
+
+}  // namespace
+
+long residentKiB() {
+    return statusKiB("VmRSS:");
+}
+
+long peakResidentKiB() {
+    return statusKiB("VmHWM:");
+}
+
+bool resetPeakResident() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";  // resets the peak resident size (Linux 4.0 and later)
+    clear.flush();
+    return clear.good();
 }
 
 double Samples::median() const {

@@ -12,6 +12,11 @@ int64_t monotonicNs();
 
 // The calling process's resident set size in KiB (VmRSS), 0 when it cannot be read.
 long residentKiB();
+// Its peak resident set size in KiB (VmHWM), 0 when it cannot be read.
+long peakResidentKiB();
+// Lowers that peak to the present resident size, so that the next reading is the peak of what
+// follows only. False when the system does not allow it.
+bool resetPeakResident();
 
 // Repeated measurements of one quantity.
 class Samples {

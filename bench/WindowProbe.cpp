@@ -17,34 +17,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/FailingPresenter.h"
 #include "bench/Measure.h"
 #include "link/DeviceLink.h"
 #include "net/LinuxAdapterSource.h"
 #include "ui/MervaneDlg.h"
-#include "ui/MessagePresenter.h"
 
 namespace {
 
 using mervane::bench::monotonicNs;
 using mervane::bench::residentKiB;
-
-// A message box means the measured run went wrong: say what it showed and give up.
-class FailingPresenter final : public mervane::MessagePresenter {
-  public:
-    void showMessage(QWidget*, const QString&, const QString& text) override { fail(text); }
-    bool askYesNo(QWidget*, const QString&, const QString& text) override {
-        fail(text);
-        return false;
-    }
-
-  private:
-    [[noreturn]] static void fail(const QString& text) {
-        std::fprintf(stderr, "mervane-bench-window: the window showed \"%s\"\n",
-                     text.toUtf8().constData());
-        std::fflush(stderr);
-        std::_Exit(1);
-    }
-};
 
 // Watches every event of the application for the frames that matter.
 class Stopwatch final : public QObject {
@@ -135,7 +117,7 @@ int main(int argc, char** argv) {
     mervane::DeviceLink link;
     link.setIdentificationPort(static_cast<uint16_t>(std::atoi(argv[1])));
     mervane::LinuxAdapterSource adapters;
-    FailingPresenter presenter;
+    mervane::bench::FailingPresenter presenter("mervane-bench-window");
     mervane::CMervaneDlg dialog(link, adapters, presenter, {}, QStringLiteral("mervane"));
     Stopwatch stopwatch(dialog, QString::fromLatin1(argv[2]), std::atoi(argv[3]));
     app.installEventFilter(&stopwatch);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the program and prints the tables of docs/benchmarks.md: how close connect, the three
 # buttons' sequences, the window and `mervane-cli read` come to the least time the protocol
-# allows, against the simulated unit on loopback; then finding a plant, and mervane-cli on up to
-# 250 units at once. docs/benchmarks.md shows the last tables and explains their columns.
+# allows, against the simulated unit on loopback; then finding a plant, the window's plant list
+# on up to 1000 units, and mervane-cli on up to 250 units at once. docs/benchmarks.md shows the
+# last tables and explains their columns.
 #
 #   bash bench/run.sh [--runs N]      (default 30; the window and process rows use fewer)
 #
@@ -14,7 +15,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh xvfb xauth
 cmake --preset default >/dev/null
 cmake --build --preset default --target mervane-bench mervane-bench-window mervane-bench-discovery \
-    mervane-bench-fleet mervane-cli >/dev/null
+    mervane-bench-fleet mervane-bench-plant mervane-cli mervane-unit >/dev/null
 
 scratch=$(mktemp -d)
 xvfb_pid=""
@@ -47,6 +48,10 @@ echo
 build/default/bench/mervane-bench --xvfb "$display" "$@"
 # The search of a plant: rows that continue the table above.
 build/default/bench/mervane-bench-discovery "$@"
+# The plant list: more rows of the same table, offscreen, then under Xvfb (its own run counts:
+# a run takes seconds).
+QT_QPA_PLATFORM=offscreen build/default/bench/mervane-bench-plant
+QT_QPA_PLATFORM=xcb DISPLAY="$display" build/default/bench/mervane-bench-plant --window-only
 # Many units at once: tables of their own.
 echo
 build/default/bench/mervane-bench-fleet "$@"
