@@ -10,6 +10,7 @@
 #include <QSortFilterProxyModel>
 #include <QTreeView>
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 #include <unordered_set>
@@ -43,6 +44,10 @@ class DiscoveryDialog::Relay final : public fleet::DiscoveryObserver {
     void unitFound(const fleet::DiscoveredUnit& unit) override { post(unit); }
     void unitProbed(const fleet::DiscoveredUnit& unit) override { post(unit); }
     void requestsSent(size_t done, size_t total) override {
+        // About fifty steps of progress are enough to see; one per address would have the window
+        // lay its status line out again for every one of a thousand addresses.
+        const size_t step = std::max<size_t>(1, total / 50);
+        if (done != 1 && done != total && done % step != 0) return;
         QMetaObject::invokeMethod(
             &dialog_,
             [d = &dialog_, g = generation_, done, total] { d->showRequestsSent(g, done, total); },
