@@ -1,26 +1,37 @@
 #!/usr/bin/env bash
 # Renders the real window, connected to the simulated unit, into a PNG (default docs/window.png)
 # on a virtual X server with the Japanese font the set-up installs, and fails when any text in the
-# window is cut off.
+# window is cut off. With --plant it renders the plant list instead (default docs/plant-list.png):
+# a plant of 8 varied units found by its search, all ticked and read.
 #
 #   bash scripts/screenshot.sh [OUTPUT.png]
+#   bash scripts/screenshot.sh --plant [OUTPUT.png]
 #
-# It runs through scripts/run.sh, so the window reaches the unit over the same private network
-# namespace (198.18.0.2, from the adapter 198.18.0.1) as an operator trying it would.
+# It runs through scripts/run.sh, so the window reaches the units over the same private network
+# namespace (198.18.0.2 on, from the adapter 198.18.0.1) as an operator trying it would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "${1:-}" = --inside ]; then
-    # In the namespace, with the unit running: a 96 dpi screen, as the form's sizes assume.
+    # In the namespace, with the units running: a 96 dpi screen, as the form's sizes assume.
     exec xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-        build/default/tools/shot/mervane-shot 198.18.0.2 "$2" 0
+        build/default/tools/shot/mervane-shot "$2" "$3" 0
 fi
 
-output=$(realpath -m "${1:-docs/window.png}")
+if [ "${1:-}" = --plant ]; then
+    output=$(realpath -m "${2:-docs/plant-list.png}")
+    target=--plant
+    # Enough units, of every kind, to show each column's texts.
+    default_units="--count 8 --variety"
+else
+    output=$(realpath -m "${1:-docs/window.png}")
+    target=198.18.0.2
+    # A unit with something to show.
+    default_units="--active --mask 0x6D --times 5:5 10:5 3:3 20:10 1:1 8:2 15:15 2:40"
+fi
 mkdir -p "$(dirname "$output")"
 bash scripts/setup.sh xvfb xauth
 cmake --preset default >/dev/null
 cmake --build --preset default --target mervane-shot
-# A unit with something to show, unless MERVANE_UNIT_ARGS says otherwise.
-export MERVANE_UNIT_ARGS="${MERVANE_UNIT_ARGS:---active --mask 0x6D --times 5:5 10:5 3:3 20:10 1:1 8:2 15:15 2:40}"
-MERVANE_RUN_CLIENT="bash scripts/screenshot.sh --inside $output" bash scripts/run.sh
+export MERVANE_UNIT_ARGS="${MERVANE_UNIT_ARGS:-$default_units}"
+MERVANE_RUN_CLIENT="bash scripts/screenshot.sh --inside $target $output" bash scripts/run.sh

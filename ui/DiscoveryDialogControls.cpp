@@ -71,10 +71,10 @@ void DiscoveryDialog::buildControls() {
     list_->sortByColumn(kPlantAddressColumn, Qt::AscendingOrder);
     list_->header()->setStretchLastSection(true);
     list_->setColumnWidth(kPlantAddressColumn, 130);
-    list_->setColumnWidth(kPlantUnitIdColumn, 60);
+    list_->setColumnWidth(kPlantUnitIdColumn, 72);
     list_->setColumnWidth(kPlantModelColumn, 90);
-    list_->setColumnWidth(kPlantStateColumn, 100);
-    list_->setColumnWidth(kPlantMaskColumn, 70);
+    list_->setColumnWidth(kPlantStateColumn, 120);
+    list_->setColumnWidth(kPlantMaskColumn, 76);
     list_->setColumnWidth(kPlantTimingColumn, 190);
 
     progress_ = new QProgressBar(this);
