@@ -33,7 +33,7 @@ QPushButton* button(const char* text, const char* name, QWidget* parent) {
 
 // About 20 rows of the list on a 1366x768 screen, never more than the screen holds.
 QSize openingSize(const QWidget& dialog) {
-    QSize size(900, 660);
+    QSize size(1100, 660);
     if (const QScreen* screen =
             dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableSize() - QSize(40, 60));
@@ -75,7 +75,7 @@ void DiscoveryDialog::buildControls() {
     list_->setColumnWidth(kPlantModelColumn, 90);
     list_->setColumnWidth(kPlantStateColumn, 120);
     list_->setColumnWidth(kPlantMaskColumn, 76);
-    list_->setColumnWidth(kPlantTimingColumn, 190);
+    list_->setColumnWidth(kPlantTimingColumn, 330);
 
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 1);

@@ -223,7 +223,7 @@ QVariant PlantListModel::headerData(int section, Qt::Orientation orientation, in
         case kPlantMaskColumn:
             return QStringLiteral("有効出力");
         case kPlantTimingColumn:
-            return QStringLiteral("ON/OFF 時間");
+            return QStringLiteral("ON/OFF 時間 (DO1〜)");
         case kPlantResultColumn:
             return QStringLiteral("結果");
         default:

@@ -49,12 +49,9 @@ PlantSettingsTexts plantSettingsTexts(const AutoOnOffSettings& settings,
         const int outputs = outputCount(unit);
         for (int c = 0; c < outputs && c < kMaxOutputs; ++c) {
             const auto i = static_cast<size_t>(c);
-            times << QStringLiteral("DO%1 %2/%3")
-                         .arg(c + 1)
-                         .arg(settings.onTime[i])
-                         .arg(settings.offTime[i]);
+            times << QStringLiteral("%1/%2").arg(settings.onTime[i]).arg(settings.offTime[i]);
         }
-        texts.timing = times.join(QStringLiteral("  "));
+        texts.timing = times.join(u' ');
     } else if (const auto ms = intervalMs(settings.intervalIndex)) {
         texts.timing = QStringLiteral("間隔 %1 ms").arg(*ms);
     } else {

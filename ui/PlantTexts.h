@@ -19,7 +19,7 @@ enum class PlantAction { kRead, kApplyProfile, kStart, kStop };
 QString plantResultText(const fleet::UnitOutcome& outcome);
 
 // The settings columns after a read: the enable mask ("0x0F"), and the times of the outputs
-// ("DO1 5/5  DO2 10/10 ...", ON/OFF in units of 100 ms) or the common interval ("間隔 500 ms").
+// ("5/5 10/10 ...", ON/OFF of DO1 on, in units of 100 ms) or the common interval ("間隔 500 ms").
 struct PlantSettingsTexts {
     QString mask;
     QString timing;

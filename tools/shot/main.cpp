@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTreeView>
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "ui/DiscoveryDialog.h"
 #include "ui/MervaneDlg.h"
 #include "ui/MessagePresenter.h"
+#include "ui/ProgramSettings.h"
 
 namespace {
 
@@ -146,6 +148,10 @@ int shootPlantList(mervane::CMervaneDlg& dialog, const char* path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The picture shows the window as it first opens: nothing the operator's own settings
+    // remember (the plant list's size), and nothing written to them.
+    QStandardPaths::setTestModeEnabled(true);
+    mervane::programSettings().clear();
     const bool plantList = argc > 1 && std::strcmp(argv[1], "--plant") == 0;
     if (argc < 3) {
         std::fprintf(stderr,
