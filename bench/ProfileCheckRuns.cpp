@@ -80,7 +80,9 @@ std::vector<ProfileCheckRow> measureProfileChecks(const ProfileCheckSetup& setup
             faults.replyDelayMs = rows[first].delayMs;
             for (size_t u = 0; u < plant.size(); ++u)
                 plant.unit(u).setFaults(faults);
-            for (size_t c = 0; c < std::size(kCommands); ++c) {
+            // Each run starts with the next command, so that none always follows the same one.
+            for (size_t turn = 0; turn < std::size(kCommands); ++turn) {
+                const size_t c = (turn + static_cast<size_t>(run)) % std::size(kCommands);
                 holdVariant(plant, units, setup.held);
                 for (size_t u = 0; u < units; ++u)
                     plant.unit(u).clearReceived();  // the plant keeps every request otherwise

@@ -32,10 +32,10 @@ struct ProfileCheckRow {
 };
 
 // `read`, `check --profile` and `apply --profile --verify` of units that hold the profile
-// already, taking turns run by run, with the replies at once and 5 ms late: check against read,
-// and the apply (which writes nothing) against check. Every run must end with status 0 and every
-// unit read, the same as the profile, or unchanged; the first that does not throws a
-// std::runtime_error.
+// already, one after the other and each run starting with the next, with the replies at once and 5
+// ms late: check against read, and the apply (which writes nothing) against check. Every run must
+// end with status 0 and every unit read, the same as the profile, or unchanged; the first that does
+// not throws a std::runtime_error.
 std::vector<ProfileCheckRow> measureProfileChecks(const ProfileCheckSetup& setup,
                                                   sim::SimulatedPlant& plant);
 
