@@ -85,8 +85,7 @@ struct UnitOutcome {
 // through the task's interruption first, so that an interruption either finds the unit untouched
 // (kNotStarted) or lets the writing and its check finish. For kCheck: the same fit check (kMisfit),
 // then the differences, with kDone; a unit holding one-shot settings is kOneShotLeft whatever the
-// window would answer. Prints nothing. Runs on the calling
-// thread.
+// window would answer. Prints nothing. Runs on the calling thread.
 UnitOutcome runUnitWork(const UnitTask& task, DeviceLink& link, UnitWindow& window);
 
 // runUnitWork() on a link of its own: made here, given to `prepareLink` (bind address, trace,
