@@ -5,7 +5,9 @@
 // with status 1. Each run's floor is measured right after it: the requests every unit received,
 // replayed to it by the least possible client, all units at once (bench/ReplayAtOnce.h). Prints
 // two tables for docs/benchmarks.md: the figures, and where the time goes (when the units
-// received their requests, and the CPU time of mervane-cli and of the plant).
+// received their requests, and the CPU time of mervane-cli and of the plant). A third table sets
+// the largest count of units to hold a profile and times `check` against `read`, and an apply of
+// that profile (which writes nothing) against `check` (bench/ProfileCheckRuns.h).
 //
 //   mervane-bench-fleet [--runs N] [--units 1,10,50,250] [--jobs N] [--cli PATH]
 
@@ -24,6 +26,7 @@
 
 #include "bench/Measure.h"
 #include "bench/ProcessRun.h"
+#include "bench/ProfileCheckRuns.h"
 #include "bench/ProfileVariants.h"
 #include "bench/ReplayAtOnce.h"
 #include "bench/RequestTimes.h"
@@ -173,6 +176,9 @@ class FleetRuns {
         }
         return series;
     }
+
+    const std::string& hostsFile(int count) const { return hostFiles_.at(count); }
+    const std::string& profileFile(size_t variant) const { return profileFiles_.at(variant); }
 
   private:
     void once(Series& series, int count) {
@@ -337,6 +343,15 @@ int run(int argc, char** argv) {
     }
     printFigures(all, options.jobs);
     printWhereTheTimeGoes(all);
+    const int most = options.units.back();
+    const bench::ProfileCheckSetup checks{options.cli,
+                                          options.jobs,
+                                          options.runs,
+                                          most,
+                                          runs.hostsFile(most),
+                                          runs.profileFile(0),
+                                          bench::kProfileVariants[0]};
+    bench::printProfileChecks(bench::measureProfileChecks(checks, plant), most, options.jobs);
     return 0;
 }
 

@@ -98,6 +98,17 @@ UnitResult verifyWritten(const Work& work, bool activeWritten) {
     return UnitResult::kFailed;
 }
 
+// Whether `profile` fits the connected unit; when not, says why (a check words it as apply does,
+// so that it tells what the apply would say).
+bool profileFits(const Work& work, const Profile& profile) {
+    const DeviceIdentity& unit = work.link.identity();
+    work.outcome.mismatch = profileMismatch(profile, unit);
+    if (!work.outcome.mismatch) return true;
+    work.window.showDiagnostic(describeMismatch(*work.outcome.mismatch, unit) +
+                               "; nothing written");
+    return false;
+}
+
 // apply on a connected unit. Nothing is written when the profile or the changes do not fit, or
 // (onlyWhereDifferent) when the unit holds the profile already.
 UnitResult applyToUnit(const Work& work) {
@@ -105,12 +116,7 @@ UnitResult applyToUnit(const Work& work) {
     const DeviceIdentity& unit = link.identity();
     const Profile* profile = work.task.profile;
     if (profile != nullptr) {
-        work.outcome.mismatch = profileMismatch(*profile, unit);
-        if (work.outcome.mismatch) {
-            work.window.showDiagnostic(describeMismatch(*work.outcome.mismatch, unit) +
-                                       "; nothing written");
-            return UnitResult::kMisfit;
-        }
+        if (!profileFits(work, *profile)) return UnitResult::kMisfit;
         if (work.task.onlyWhereDifferent &&
             settingsDifferences(*profile, link.settings(), unit).empty()) {
             return UnitResult::kUnchanged;
@@ -134,6 +140,16 @@ UnitResult applyToUnit(const Work& work) {
     return work.task.verify ? verifyWritten(work, switchCycle) : UnitResult::kDone;
 }
 
+// check on a connected unit: reads were all it took.
+UnitResult compareWithProfile(const Work& work) {
+    const Profile* profile = work.task.profile;
+    if (profile == nullptr) return UnitResult::kFailed;
+    if (!profileFits(work, *profile)) return UnitResult::kMisfit;
+    work.outcome.differences =
+        settingsDifferences(*profile, work.link.settings(), work.link.identity());
+    return UnitResult::kDone;
+}
+
 UnitResult switchUnit(const Work& work) {
     const bool on = work.task.action == UnitAction::kStart;
     if (work.task.onlyWhereDifferent && (work.link.settings().active != 0) == on) {
@@ -153,6 +169,8 @@ UnitResult workOnConnected(const Work& work) {
         case UnitAction::kStart:
         case UnitAction::kStop:
             return switchUnit(work);
+        case UnitAction::kCheck:
+            return compareWithProfile(work);
     }
     return UnitResult::kFailed;
 }
@@ -169,7 +187,9 @@ UnitOutcome runUnitWork(const UnitTask& task, DeviceLink& link, UnitWindow& wind
         if (!writing) writing.emplace(task.interruption, link.stopSignal());
         return writing->admitted();
     };
-    window.setYesGate(admitWriting);
+    // A check writes nothing: clearing one-shot settings would be a write.
+    const bool writes = task.action != UnitAction::kCheck;
+    window.setYesGate(writes ? admitWriting : std::function<bool()>([] { return false; }));
     ConnectionProcedure procedure(link, window);
     procedure.setTimeoutMs(task.identTimeoutMs);
     ConnectWindow connectWindow(window);
@@ -185,6 +205,10 @@ UnitOutcome runUnitWork(const UnitTask& task, DeviceLink& link, UnitWindow& wind
         outcome.identified = true;
         outcome.settingsRead = true;
         outcome.result = workOnConnected({task, link, window, admitWriting, outcome});
+        // The connect cleared one-shot settings: the unit did change, though the rest was held.
+        if (outcome.result == UnitResult::kUnchanged && writing && writing->admitted()) {
+            outcome.result = UnitResult::kDone;
+        }
     }
     link.closeSession();
     window.setYesGate({});

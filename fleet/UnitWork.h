@@ -4,9 +4,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fleet/Interruption.h"
 #include "fleet/Profile.h"
+#include "fleet/SettingsComparison.h"
 #include "fleet/UnitWindow.h"
 #include "link/AutoOnOffSettings.h"
 #include "link/DeviceIdentity.h"
@@ -14,13 +16,22 @@
 
 namespace mervane::fleet {
 
-enum class UnitAction { kRead, kApply, kStart, kStop };
+enum class UnitAction {
+    kRead,
+    kApply,
+    kStart,
+    kStop,
+    // Read, check that the profile fits and compare the unit with it; nothing is ever written,
+    // not even a one-shot clearing (the one-shot question is answered No).
+    kCheck,
+};
 
 // What one unit's work does.
 struct UnitTask {
     UnitAction action = UnitAction::kRead;
     // kApply: the profile to write (checked against the unit first). Null: the window's gather
     // decides what is written on top of the settings read (the command line's --mask, ...).
+    // kCheck: the profile to compare with; required.
     const Profile* profile = nullptr;
     bool verify = false;  // kApply: read back what was written, on the same session, and compare
     // kApply with a profile, kStart, kStop: a unit that already holds what would be written
@@ -56,6 +67,9 @@ struct UnitOutcome {
     // with the new active flag. Valid when `settingsRead`.
     bool settingsRead = false;
     AutoOnOffSettings settings;
+    // kCheck done: where the unit differs from the profile (settingsDifferences); empty when it
+    // holds it.
+    std::vector<SettingDifference> differences;
 
     bool succeeded() const {
         return result == UnitResult::kDone || result == UnitResult::kVerified ||
@@ -69,7 +83,9 @@ struct UnitOutcome {
 // profile fits, writes it with the apply sequence and switches the cycle when the profile's
 // `active` differs from the unit's, then (verify) reads back and compares. Admits the writing
 // through the task's interruption first, so that an interruption either finds the unit untouched
-// (kNotStarted) or lets the writing and its check finish. Prints nothing. Runs on the calling
+// (kNotStarted) or lets the writing and its check finish. For kCheck: the same fit check (kMisfit),
+// then the differences, with kDone; a unit holding one-shot settings is kOneShotLeft whatever the
+// window would answer. Prints nothing. Runs on the calling
 // thread.
 UnitOutcome runUnitWork(const UnitTask& task, DeviceLink& link, UnitWindow& window);
 

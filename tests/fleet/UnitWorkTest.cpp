@@ -123,6 +123,24 @@ TEST_F(UnitWorkTest, OneShotSettingsAreClearedOnlyWhenTheWindowSaysSo) {
     EXPECT_EQ(units_[0].settings().enableMask, 0xFF);
 }
 
+TEST_F(UnitWorkTest, ACheckClearsNoOneShotSettingsAndAClearingIsAChange) {
+    sim::UnitSettingsState oneShot = heldSettings();
+    oneShot.oneShot[1] = 3;
+    add(oneShot);
+    const auto [work, read] = requests(0, {.action = UnitAction::kCheck, .profile = &kHeld});
+    EXPECT_EQ(work, read);
+    EXPECT_EQ(run(0, {.action = UnitAction::kCheck, .profile = &kHeld}, true).result,
+              UnitResult::kOneShotLeft);
+    EXPECT_EQ(units_[0].settings().oneShot[1], 3);
+
+    // Everything else held: only the clearing wrote, and that is still a change.
+    const UnitTask apply{
+        .action = UnitAction::kApply, .profile = &kHeld, .onlyWhereDifferent = true};
+    EXPECT_EQ(run(0, apply, true).result, UnitResult::kDone);
+    EXPECT_EQ(units_[0].settings().oneShot[1], 0);
+    EXPECT_EQ(run(0, apply, true).result, UnitResult::kUnchanged);
+}
+
 TEST_F(UnitWorkTest, AfterAnInterruptionTheUnitIsNotContacted) {
     add(heldSettings());
     Interruption interruption;

@@ -31,11 +31,12 @@ expect() {
     fi
 }
 
-expect "read apply start stop adapters discover" mervane-cli ""
+expect "read apply check start stop adapters discover" mervane-cli ""
 expect "apply adapters" mervane-cli --json -T 500 a
-expect "--bind --port --json --yes --jobs --hosts --trace --help --profile --mask --times --interval --verify" \
+expect "--bind --port --json --yes --jobs --hosts --trace --help --profile --mask --times --interval --verify --force" \
     mervane-cli --port = 7 apply --times 1 : 5 : 10 h --
 expect "--hosts" mervane-cli read h --hos
+expect "--profile" mervane-cli check h --pro
 expect "--no-probe" mervane-cli --jobs 4 discover 10.0.0.0/24 --no
 expect "16" mervane-cli discover --jobs 16
 expect "1000 10000" mervane-cli apply h --interval 1000

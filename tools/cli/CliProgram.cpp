@@ -22,6 +22,8 @@ namespace mervane::cli {
 namespace {
 
 AnswerPolicy answerPolicy(const CliRequest& request, bool inputIsTerminal) {
+    // A check clears nothing, so there is nothing to ask.
+    if (request.command == CliCommand::kCheck) return AnswerPolicy::kNoUnasked;
     if (request.assumeYes) return AnswerPolicy::kYes;
     return inputIsTerminal ? AnswerPolicy::kAskOnTerminal : AnswerPolicy::kNo;
 }
@@ -118,11 +120,11 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     ConsoleWindow window(host, request.port, in, err);
     window.setAnswerPolicy(answerPolicy(request, inputIsTerminal));
     if (profile == nullptr) window.setChanges(request.changes);
-    window.setStatusStream(request.json ? nullptr : &out);
+    window.setStatusStream(request.json || request.command == CliCommand::kCheck ? nullptr : &out);
 
     const fleet::UnitOutcome outcome =
         fleet::runUnitWork(unitTask(UnitJob{request, profile, interruption}), link, window);
-    printUnitResult(request, outcome, out);
+    printUnitResult(request, host, outcome, out);
     if (interruption != nullptr && interruption->requested()) {
         // Only a unit being written to outlives a Ctrl+C; its writing was finished.
         window.showDiagnostic(outcome.result == fleet::UnitResult::kNotStarted

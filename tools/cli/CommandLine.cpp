@@ -84,7 +84,7 @@ struct CommandName {
 };
 
 // In the order of CliCommand.
-constexpr std::array<CommandName, 6> kCommands{{
+constexpr std::array<CommandName, 7> kCommands{{
     {"read", CliCommand::kRead, "Print the unit's automatic ON/OFF settings", "HOST..."},
     {"apply", CliCommand::kApply, "Change the named settings and write them to the unit",
      "HOST..."},
@@ -94,10 +94,13 @@ constexpr std::array<CommandName, 6> kCommands{{
      ""},
     {"discover", CliCommand::kDiscover, "Find the units on the LAN and probe each (writes nothing)",
      "[TARGET]..."},
+    {"check", CliCommand::kCheck,
+     "Compare the unit's settings with a profile and list the differences (writes nothing)",
+     "HOST..."},
 }};
 
 constexpr const char* kCommandList =
-    "the commands are read, apply, start, stop, adapters and discover";
+    "the commands are read, apply, check, start, stop, adapters and discover";
 
 bool takesHost(CliCommand command) {
     return command != CliCommand::kAdapters && command != CliCommand::kDiscover;
@@ -161,6 +164,15 @@ std::variant<CliRequest, CliExit> convert(const RawOptions& raw, CliRequest requ
     if (raw.profileGiven) {
         if (raw.profile.empty()) return usageError("--profile: a file name is needed");
         request.profilePath = raw.profile;
+    }
+    if (request.command == CliCommand::kCheck) {
+        if (!request.profilePath) return usageError("check: --profile FILE is missing");
+        // Clearing one-shot settings is a write, which a check never makes.
+        if (request.assumeYes) {
+            return usageError(
+                "check writes nothing, so --yes has nothing to clear; 'mervane-cli --yes read "
+                "HOST' clears one-shot settings");
+        }
     }
     if (raw.traceGiven) {
         if (raw.trace.empty()) return usageError("--trace: a file name or - is needed");
@@ -239,15 +251,17 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
         "Synopsis:\n"
         "  mervane-cli [OPTIONS] read|start|stop HOST... [--hosts FILE]\n"
         "  mervane-cli [OPTIONS] apply HOST... [--hosts FILE] [--profile FILE] [--mask M]\n"
-        "      [--times CH:ON:OFF]... [--interval MS] [--verify]\n"
+        "      [--times CH:ON:OFF]... [--interval MS] [--verify] [--force]\n"
+        "  mervane-cli [OPTIONS] check --profile FILE HOST... [--hosts FILE]\n"
         "  mervane-cli [--json] adapters\n"
         "  mervane-cli [OPTIONS] discover [TARGET]... [--no-probe]\n"
         "The command's own options follow it; OPTIONS, such as --trace FILE, go before or after "
         "it.\n--hosts FILE may stand in for the HOSTs.\n\n"
-        "With --json, read, apply, start and stop print one JSON object per unit (an array of them "
-        "with\nseveral hosts), adapters and discover a JSON array, and --trace writes one JSON "
-        "object per line.\n\n"
-        "Exit status: 0 done, 1 the unit or the network failed, 2 a usage error.\n"
+        "With --json, read, apply, check, start and stop print one JSON object per unit (an "
+        "array of\nthem with several hosts), adapters and discover a JSON array, and --trace "
+        "writes one JSON\nobject per line.\n\n"
+        "Exit status: 0 done, 1 the unit or the network failed, 2 a usage error, 3 (check) a "
+        "unit\ndiffers from the profile.\n"
         "Run 'mervane-cli COMMAND --help' for the options of a command.");
     // Options of the program may also follow the command and its HOST; of a repeated one the last
     // counts.
@@ -312,6 +326,21 @@ std::variant<CliRequest, CliExit> parseCommandLine(const std::vector<std::string
         ->each([&raw](const std::string&) { raw.profileGiven = true; });
     apply->add_flag("--verify", request.verify,
                     "Read the settings back after writing and compare every field written");
+    apply->add_flag("--force", request.force,
+                    "With --profile, write units that already hold it too (by default they are "
+                    "left alone and reported unchanged)");
+    CLI::App* check = commands[static_cast<size_t>(CliCommand::kCheck)];
+    check
+        ->add_option("--profile", raw.profile,
+                     "The profile to compare with (the JSON that --json read prints); required")
+        ->type_name("FILE")
+        ->each([&raw](const std::string&) { raw.profileGiven = true; });
+    check->footer(
+        "Reads each unit and compares the mask bits of its outputs, its outputs' ON and OFF "
+        "times or its interval, and active with the profile; nothing is written, so --yes is "
+        "refused and a unit holding one-shot settings fails. Exit status: 0 every unit holds the "
+        "profile, 3 at least one differs and none failed, 1 a unit failed (unreachable, the "
+        "profile does not fit, one-shot settings), 2 a usage error.");
     CLI::App* discover = commands[static_cast<size_t>(CliCommand::kDiscover)];
     discover
         ->add_option("TARGET", request.targets,

@@ -8,7 +8,7 @@
 
 namespace mervane::cli {
 
-enum class CliCommand { kRead, kApply, kStart, kStop, kAdapters, kDiscover };
+enum class CliCommand { kRead, kApply, kStart, kStop, kAdapters, kDiscover, kCheck };
 
 inline constexpr uint16_t kDefaultTcpPort = 10003;
 
@@ -35,10 +35,11 @@ struct CliRequest {
     // --hosts FILE: more hosts, one per line ("-": standard input); read before any unit is
     // contacted. Given at all, the command works on several hosts.
     std::optional<std::string> hostsFile;
-    std::optional<std::string> profilePath;  // apply --profile FILE
+    std::optional<std::string> profilePath;  // apply --profile FILE, check --profile FILE
     bool verify = false;                     // apply --verify
-    uint32_t localBindAddress = 0;           // network byte order; 0: any
-    int32_t identTimeoutMs = 2000;           // 1..19999
+    bool force = false;             // apply --force: write a profile even to units that hold it
+    uint32_t localBindAddress = 0;  // network byte order; 0: any
+    int32_t identTimeoutMs = 2000;  // 1..19999
     uint16_t port = kDefaultTcpPort;
     bool json = false;
     bool assumeYes = false;

@@ -15,11 +15,10 @@ namespace mervane::cli {
 
 namespace {
 
-constexpr const char* kNotStarted = "not started";
-
 struct UnitReport {
     bool succeeded = false;
     bool notStarted = false;
+    bool differs = false;     // check: the unit differs from the profile
     std::string out;          // the unit's text block body, without the host line
     std::string err;          // its prefixed operator messages
     std::string error;        // what failed, for the result
@@ -47,11 +46,12 @@ UnitReport runOneUnit(const FleetSetup& setup, const std::string& host) {
     report.succeeded = outcome.succeeded();
     report.notStarted = outcome.result == fleet::UnitResult::kNotStarted;
     if (report.notStarted) return report;  // its messages only tell of the stop
-    if (!request.json) printUnitResult(request, outcome, out);
+    report.differs = !outcome.differences.empty();
+    if (!request.json && report.succeeded) printUnitResult(request, host, outcome, out);
     report.out = out.str();
     report.err = err.str();
-    report.error = outcome.message.empty() ? "failed" : outcome.message;
-    if (report.succeeded && request.json) report.settings = settingsResult(outcome);
+    report.error = failureText(outcome);
+    if (report.succeeded && request.json) report.settings = resultObject(request, outcome);
     return report;
 }
 
@@ -95,7 +95,8 @@ std::vector<std::string> distinctHosts(const FleetSetup& setup, std::ostream& er
 int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> hosts = distinctHosts(setup, err);
     std::vector<UnitReport> reports(hosts.size());
-    int status = kExitOk;
+    bool failed = false;
+    bool differs = false;
     size_t notStarted = 0;
     nlohmann::json array = nlohmann::json::array();
     // Printed in the order given, each as soon as it and those before it are done.
@@ -110,10 +111,12 @@ int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err) {
             } else {
                 printTextBlock(hosts[i], report, i == 0, out);
             }
-            if (!report.succeeded) status = kExitFailed;
+            failed = failed || !report.succeeded;
+            differs = differs || report.differs;
             if (report.notStarted) ++notStarted;
         });
     if (setup.request.json) out << fleet::jsonText(array) << '\n' << std::flush;
+    int status = failed ? kExitFailed : differs ? kExitDiffers : kExitOk;
     // Even when the request came while the last units were being written, and every unit was
     // finished: the run was interrupted, as a single unit's is.
     if (setup.interruption != nullptr && setup.interruption->requested()) {

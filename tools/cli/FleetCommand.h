@@ -28,9 +28,9 @@ struct FleetSetup {
 // object a single unit prints plus "host", or "host" and "error" for a unit that failed. Each
 // unit's operator messages go to `err`, every line prefixed "HOST: ", before its result. The
 // one-shot question is never asked: --yes answers Yes, otherwise the unit fails. After an
-// interruption units not yet written to are reported "not started". Returns 0 when every unit
-// succeeded and no interruption was requested, 1 otherwise. Runs the units on threads of its own
-// and returns when all have ended.
+// interruption units not yet written to are reported "not started". Returns 1 when a unit failed
+// or an interruption was requested, otherwise 3 when a check found a unit that differs, else 0.
+// Runs the units on threads of its own and returns when all have ended.
 int runFleet(const FleetSetup& setup, std::ostream& out, std::ostream& err);
 
 }  // namespace mervane::cli

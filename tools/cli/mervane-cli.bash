@@ -79,12 +79,14 @@ _mervane_cli() {
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$options --version" -- "$cur")
             else
-                mapfile -t COMPREPLY < <(compgen -W "read apply start stop adapters discover" -- "$cur")
+                mapfile -t COMPREPLY < <(compgen -W "read apply check start stop adapters discover" -- "$cur")
             fi
             ;;
-        read | apply | start | stop)
+        read | apply | check | start | stop)
             if [[ $command == apply ]]; then
-                options+=" --profile --mask --times --interval --verify"
+                options+=" --profile --mask --times --interval --verify --force"
+            elif [[ $command == check ]]; then
+                options+=" --profile"
             fi
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
