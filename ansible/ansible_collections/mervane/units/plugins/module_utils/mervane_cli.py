@@ -30,7 +30,8 @@ def addresses(module):
     value = module.params['address']
     if isinstance(value, string_types):
         return [value], True
-    if isinstance(value, (list, tuple)) and value and all(isinstance(a, string_types) for a in value):
+    if isinstance(value, (list, tuple)) and value and \
+            all(isinstance(a, string_types) for a in value):
         # Named twice, worked on once, as mervane-cli does.
         return list(dict.fromkeys(a.strip() for a in value)), False
     module.fail_json(msg='address must be a unit address or a non-empty list of them')

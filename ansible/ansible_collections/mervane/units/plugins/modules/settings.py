@@ -161,7 +161,8 @@ def profile_path(module):
             with open(module.params['profile'], 'rb') as stream:
                 settings = json.loads(stream.read().decode('utf-8'))
         except (IOError, OSError, ValueError) as error:
-            module.fail_json(msg='cannot read the profile %s: %s' % (module.params['profile'], error))
+            module.fail_json(msg='cannot read the profile %s: %s'
+                             % (module.params['profile'], error))
         if not isinstance(settings, dict):
             module.fail_json(msg='the profile %s is not a JSON object' % module.params['profile'])
     settings = dict(settings)
