@@ -15,6 +15,8 @@ packages=(
     dpkg-dev file groff-base shellcheck desktop-file-utils appstream
     # the profile schema's check
     python3-jsonschema
+    # the Ansible collection's test (jq reads its inventory)
+    ansible-core jq
     # the window driven on a virtual X server
     xvfb xdotool
     "$@"

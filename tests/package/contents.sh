@@ -92,6 +92,11 @@ expected=(
     usr/share/doc/mervane/profiles.md
     usr/share/doc/mervane/profile.schema.json
 )
+collection=usr/share/ansible/collections/ansible_collections/mervane/units
+for path in galaxy.yml README.md meta/runtime.yml plugins/inventory/discover.py \
+    plugins/module_utils/mervane_cli.py plugins/modules/info.py plugins/modules/settings.py; do
+    expected+=("$collection/$path")
+done
 actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 while IFS= read -r path; do
@@ -142,6 +147,16 @@ for size in 16 32 48 64 128 256; do
     [[ $(file -b "$icon") == "PNG image data, $size x $size,"* ]] ||
         fail "${icon#"$root"/} is not a $size x $size PNG: $(file -b "$icon")"
 done
+
+# The collection is whole where Debian's ansible-core looks: its plugins' documentation loads.
+if command -v ansible-doc >/dev/null; then
+    for plugin in module:mervane.units.settings module:mervane.units.info \
+        inventory:mervane.units.discover; do
+        ANSIBLE_COLLECTIONS_PATH=$root/usr/share/ansible/collections ANSIBLE_HOME=$scratch/ansible \
+            PYTHONDONTWRITEBYTECODE=1 ansible-doc -t "${plugin%%:*}" "${plugin#*:}" >/dev/null ||
+            fail "ansible-doc cannot load ${plugin#*:} from the package"
+    done
+fi
 
 # --- desktop entry and AppStream metadata -------------------------------------------------------
 
