@@ -55,3 +55,6 @@ QT_QPA_PLATFORM=xcb DISPLAY="$display" build/default/bench/mervane-bench-plant -
 # Many units at once: tables of their own.
 echo
 build/default/bench/mervane-bench-fleet "$@"
+# The Ansible collection's settings module against mervane-cli alone.
+echo
+bash bench/ansible-settings.sh
