@@ -94,7 +94,8 @@ expected=(
 )
 collection=usr/share/ansible/collections/ansible_collections/mervane/units
 for path in galaxy.yml README.md meta/runtime.yml plugins/inventory/discover.py \
-    plugins/module_utils/mervane_cli.py plugins/modules/info.py plugins/modules/settings.py; do
+    plugins/doc_fragments/units.py plugins/module_utils/mervane_cli.py plugins/modules/info.py \
+    plugins/modules/settings.py; do
     expected+=("$collection/$path")
 done
 actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | sort)
