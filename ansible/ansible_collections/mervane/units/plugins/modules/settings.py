@@ -115,7 +115,8 @@ differences:
 units:
   description:
     - Every unit's outcome by address, when I(address) is a list; each holds C(changed) and,
-      as for one unit, C(error), C(verified), C(settings) or C(differences).
+      as for one unit, C(error), C(verified) or C(differences), but not C(settings)
+      (M(mervane.units.info) reads them).
   returned: when address is a list
   type: dict
   sample: {"192.168.0.20": {"changed": true, "verified": true},
@@ -200,7 +201,11 @@ def apply(module, hosts, profile):
         result = dict(changed=bool(unit.pop('changed', False)))
         if 'verified' in unit:
             result['verified'] = bool(unit.pop('verified'))
-        result['settings'] = unit
+        # A list's outcome is what happened to each unit; their settings, hundreds of them, made
+        # Ansible's handling of the result cost more than the units' own apply
+        # (mervane.units.info reads them).
+        if len(hosts) == 1:
+            result['settings'] = unit
         outcome[host] = result
     return outcome
 
