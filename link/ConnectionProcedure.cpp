@@ -128,7 +128,7 @@ int ConnectionProcedure::connectUnit(OperatorWindow& window) {
     }
     const DeviceIdentity& unit = link_.identity();
     if (!supportsAutoOnOff(unit)) {
-        window.showMessage("自動ON/OFFに対応していないモデルです。");
+        window.showMessage(kUnsupportedModelMessage);
         return kStatusFailure;
     }
     if (link_.openSession(window) != kStatusOk) {

@@ -53,7 +53,7 @@ int DeviceLink::openSession(OperatorWindow& owner) {
     int error = 0;
     if (openSessionSocket(identity_.unitAddress, error) == kStatusOk) return kStatusOk;
     char text[64];
-    std::snprintf(text, sizeof text, "接続エラー: S%d", error);
+    std::snprintf(text, sizeof text, kSessionErrorFormat, error);
     owner.showMessage(text);
     return kStatusFailure;
 }

@@ -4,22 +4,11 @@
 
 #include "link/AutoOnOffSettings.h"
 #include "link/DeviceIdentity.h"
+#include "link/OperatorMessages.h"
 
 namespace mervane {
 
 enum class ConnectionState { kNotConnected, kConnected };
-
-// What a gather shows when an ON or OFF time is outside 1..255.
-inline constexpr const char* kTimeRangeMessage = "1-255の間で設定してください。";
-
-// What a connect shows when the unit could not be identified.
-inline constexpr const char* kCommunicationErrorMessage = "通信エラー";
-// What a settings read shows when the active flag did not come (%d: the Windows Sockets error).
-inline constexpr const char* kActiveReadErrorFormat = "設定取得通信エラー: 1-%d";
-
-// Captions of the connect button.
-inline constexpr const char* kConnectCaption = "Connect";
-inline constexpr const char* kDisconnectCaption = "Disconnect";
 
 // The only way the device link reaches the operator. The window implements it; so do the
 // command-line front end and the tests.

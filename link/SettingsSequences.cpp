@@ -10,11 +10,6 @@ namespace mervane {
 
 namespace {
 
-constexpr const char* kOneShotQuestion =
-    "ワンショット出力設定されている端子があります。\n"
-    "自動ONOFF動作はワンショット出力設定と共存できません。\n"
-    "ワンショット出力設定を解除しますか？";
-
 // Shows `format` with the thread's last socket error in place of its %d, and fails.
 int failWithError(OperatorWindow& window, const char* format) {
     char text[128];
@@ -31,14 +26,14 @@ int resolveOneShotConflict(DeviceLink& link, OperatorWindow& window) {
     for (int channel = 0; channel < n; ++channel) {
         int32_t value = 0;
         if (commands.getOneShot(channel, value) != kStatusOk) {
-            return failWithError(window, "設定取得通信エラー: O%d");
+            return failWithError(window, kOneShotReadErrorFormat);
         }
         if (value == 0) continue;
         if (!window.askYesNo(kOneShotQuestion)) return kStatusFailure;
         // Clearing every channel makes sure none is left, so the rest need not be read.
         for (int k = 0; k < n; ++k) {
             if (commands.clearOneShot(k) != kStatusOk) {
-                return failWithError(window, "設定通信エラー: 0-%d");
+                return failWithError(window, kOneShotClearErrorFormat);
             }
         }
         return kStatusOk;
@@ -49,7 +44,7 @@ int resolveOneShotConflict(DeviceLink& link, OperatorWindow& window) {
 }  // namespace
 
 const char* activeStatusText(int32_t active) {
-    return active != 0 ? "Active" : "Non-active";
+    return active != 0 ? kActiveStatusText : kNonActiveStatusText;
 }
 
 int readSettingsSteps(DeviceLink& link, OperatorWindow& window, AutoOnOffSettings& into) {
@@ -58,17 +53,17 @@ int readSettingsSteps(DeviceLink& link, OperatorWindow& window, AutoOnOffSetting
         return failWithError(window, kActiveReadErrorFormat);
     }
     if (commands.getEnableMask(into.enableMask) != kStatusOk) {
-        return failWithError(window, "設定取得通信エラー: 2-%d");
+        return failWithError(window, kMaskReadErrorFormat);
     }
     if (hasPerOutputTimes(link.identity())) {
         for (int c = 0; c < outputCount(link.identity()); ++c) {
             const auto i = static_cast<size_t>(c);
             if (commands.getChannelTimes(c, into.onTime[i], into.offTime[i]) != kStatusOk) {
-                return failWithError(window, "設定取得通信エラー: 3-%d");
+                return failWithError(window, kTimesReadErrorFormat);
             }
         }
     } else if (commands.getCommonInterval(into.intervalIndex) != kStatusOk) {
-        return failWithError(window, "設定取得通信エラー: 4-%d");
+        return failWithError(window, kIntervalReadErrorFormat);
     }
     return kStatusOk;
 }
@@ -98,7 +93,7 @@ int switchAutoOnOff(DeviceLink& link, OperatorWindow& window, bool on) {
     AutoOnOffSettings& settings = link.settings();
     settings.active = on ? 1 : 0;
     if (link.commands().setAutoActive(on) != kStatusOk) {
-        window.showMessage("通信エラー");
+        window.showMessage(kCommunicationErrorMessage);
         settings.active = on ? 0 : 1;
         return kStatusFailure;
     }
@@ -121,7 +116,7 @@ int onApplySettings(DeviceLink& link, OperatorWindow& window) {
         writeTimesOrInterval(link) == kStatusOk) {
         return kStatusOk;
     }
-    window.showMessage("設定反映通信エラー。");
+    window.showMessage(kApplyErrorMessage);
     return kStatusFailure;
 }
 
