@@ -37,9 +37,10 @@ QString CMervaneApp::applicationTitle() {
 
 int CMervaneApp::startApplication() {
     if (!socketsAvailable()) {
-        QMessageBox box(QMessageBox::Warning, applicationTitle(),
-                        QString::fromUtf8("Windows ソケットの初期化に失敗しました。"),
-                        QMessageBox::Ok);
+        QMessageBox box(
+            QMessageBox::Warning, applicationTitle(),
+            QCoreApplication::translate("CMervaneApp", "Windows ソケットの初期化に失敗しました。"),
+            QMessageBox::Ok);
         box.exec();
         return 1;
     }

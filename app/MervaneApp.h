@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
+#include "ui/WindowTranslation.h"
 
 namespace mervane {
 
-// The application: owns the one DeviceLink of the process and runs the window modally.
+// The application: owns the one DeviceLink of the process and runs the window modally, in the
+// language the locale asks for.
 class CMervaneApp final : public QApplication {
   public:
     // `argc` and `argv` as main() received them. Qt takes its own options out of them, so
@@ -27,6 +29,7 @@ class CMervaneApp final : public QApplication {
 
   private:
     std::vector<std::string> arguments_;
+    WindowTranslation translation_{windowLanguageOfEnvironment()};
     DeviceLink link_;
 };
 

@@ -9,6 +9,10 @@ packages=(
     libgtest-dev libgmock-dev
     libcli11-dev nlohmann-json3-dev
     qt6-base-dev
+    # the window's translations: lupdate and lrelease, and CMake's qt_add_translations
+    qt6-l10n-tools qt6-tools-dev
+    # Qt's own texts (its standard buttons) in Japanese for a Japanese locale
+    qt6-translations-l10n
     iproute2 util-linux
     fonts-ipafont-gothic
     # the Debian package (cpack's dpkg-shlibdeps needs dpkg-dev and file) and its checks

@@ -21,16 +21,6 @@
 
 namespace mervane {
 
-namespace {
-
-const char* const kBadTargetText =
-    "追加の検索先は IP アドレスか範囲 (例: 192.168.0.0/24、192.168.0.10-40、/16 まで) で入力して"
-    "ください。";
-const char* const kHostNameText =
-    "ホスト名では検索できません。IP アドレスか範囲 (例: 192.168.0.0/24) で入力してください。";
-
-}  // namespace
-
 // Hands what the search reports to the window thread. Units are queued and taken in batches, one
 // wake per batch not yet taken, so that a thousand answers cost the window a handful of updates.
 // Posting never waits for the window thread, so the search's threads return at once, and a dialog
@@ -77,7 +67,7 @@ DiscoveryDialog::DiscoveryDialog(Setup setup, QWidget* parent)
     if (parent != nullptr) setFont(parent->font());
     buildControls();
     connectControls();
-    showStatus(QStringLiteral("このネットワークのユニットを探します。"));
+    showStatus(tr("このネットワークのユニットを探します。"));
     updateButtons();
 }
 
@@ -106,7 +96,11 @@ bool DiscoveryDialog::startSearch() {
         // its address anyway.
         const fleet::TargetText parsed = fleet::parseTarget(target);
         if (!parsed.range) {
-            showStatus(QString::fromUtf8(parsed.hostName.empty() ? kBadTargetText : kHostNameText),
+            showStatus(parsed.hostName.empty()
+                           ? tr("追加の検索先は IP アドレスか範囲 (例: 192.168.0.0/24、"
+                                "192.168.0.10-40、/16 まで) で入力してください。")
+                           : tr("ホスト名では検索できません。IP アドレスか範囲 (例: "
+                                "192.168.0.0/24) で入力してください。"),
                        true);
             return false;
         }
@@ -142,12 +136,12 @@ bool DiscoveryDialog::runSearch(fleet::DiscoveryPlan plan) {
         });
     } catch (const std::system_error&) {
         search_.reset();
-        showStatus(QStringLiteral("検索を始められませんでした。"), true);
+        showStatus(tr("検索を始められませんでした。"), true);
         return false;
     }
-    startButton_->setText(QStringLiteral("再検索"));
+    startButton_->setText(tr("再検索"));
     progress_->setRange(0, 0);
-    showStatus(QStringLiteral("要求を送信しています..."));
+    showStatus(tr("要求を送信しています..."));
     updateButtons();
     return true;
 }
@@ -195,7 +189,7 @@ void DiscoveryDialog::done(int result) {
     actions_->stopAndWait();
     if (searching()) {
         stopSearch();
-        showStatus(QStringLiteral("検索を中止しました。"));
+        showStatus(tr("検索を中止しました。"));
     }
     QDialog::done(result);
 }
@@ -236,11 +230,11 @@ void DiscoveryDialog::showRequestsSent(unsigned generation, size_t done, size_t 
         // Ranges up to a /16 fit an int.
         progress_->setRange(0, static_cast<int>(total));
         progress_->setValue(static_cast<int>(done));
-        showStatus(QStringLiteral("要求を送信しています (%1/%2)").arg(done).arg(total));
+        showStatus(tr("要求を送信しています (%1/%2)").arg(done).arg(total));
     } else {
         // The replies may take the whole reply window; there is nothing to count meanwhile.
         progress_->setRange(0, 0);
-        showStatus(QStringLiteral("応答を待っています..."));
+        showStatus(tr("応答を待っています..."));
     }
 }
 
@@ -254,19 +248,18 @@ void DiscoveryDialog::finishSearch(unsigned generation, const fleet::DiscoveryRe
     progress_->setValue(1);
     updateButtons();
     if (!report.failure.empty()) {
-        showStatus(QStringLiteral("検索できませんでした: %1").arg(fromUtf8(report.failure)), true);
+        showStatus(tr("検索できませんでした: %1").arg(fromUtf8(report.failure)), true);
         return;
     }
     // A loaded list keeps the units that did not answer, so that they are not silently dropped.
     for (const uint32_t address : std::exchange(expected_, {})) {
         if (model_->rowOfAddress(address) < 0)
-            model_->addSilentUnit(address, QStringLiteral("応答がありません"));
+            model_->addSilentUnit(address, tr("応答がありません"));
     }
-    QString text = unitCount() == 0
-                       ? QStringLiteral("ユニットは見つかりませんでした。")
-                       : QStringLiteral("%1 台のユニットが見つかりました。").arg(unitCount());
+    QString text = unitCount() == 0 ? tr("ユニットは見つかりませんでした。")
+                                    : tr("%1 台のユニットが見つかりました。").arg(unitCount());
     if (report.repliesBeyondCap > 0) {
-        text += QStringLiteral(" (表示できる台数を超えた %1 件の応答は表示していません)")
+        text += tr(" (表示できる台数を超えた %1 件の応答は表示していません)")
                     .arg(report.repliesBeyondCap);
     }
     showStatus(text);

@@ -24,8 +24,8 @@ namespace mervane {
 
 namespace {
 
-QPushButton* button(const char* text, const char* name, QWidget* parent) {
-    auto* made = new QPushButton(QString::fromUtf8(text), parent);
+QPushButton* button(const QString& text, const char* name, QWidget* parent) {
+    auto* made = new QPushButton(text, parent);
     made->setObjectName(QString::fromLatin1(name));
     made->setAutoDefault(false);
     return made;
@@ -43,18 +43,18 @@ QSize openingSize(const QWidget& dialog) {
 }  // namespace
 
 void DiscoveryDialog::buildControls() {
-    setWindowTitle(QStringLiteral("ユニット検索"));
+    setWindowTitle(tr("ユニット検索"));
     setSizeGripEnabled(true);
     const uint32_t broadcast =
         fleet::subnetBroadcast(setup_.adapter.ipv4Address, setup_.adapter.ipv4Mask);
     networkLabel_ = new QLabel(
-        QStringLiteral("検索するネットワーク: %1 (%2)  ブロードキャスト: %3")
+        tr("検索するネットワーク: %1 (%2)  ブロードキャスト: %3")
             .arg(fromUtf8(dottedAddress(setup_.adapter.ipv4Address)),
                  fromUtf8(setup_.adapter.friendlyName), fromUtf8(dottedAddress(broadcast))),
         this);
     targetEdit_ = new QLineEdit(this);
-    targetEdit_->setPlaceholderText(QStringLiteral("例: 192.168.1.20 または 192.168.1.0/24"));
-    auto* targetLabel = new QLabel(QStringLiteral("追加の検索先(&A):"), this);
+    targetEdit_->setPlaceholderText(tr("例: 192.168.1.20 または 192.168.1.0/24"));
+    auto* targetLabel = new QLabel(tr("追加の検索先(&A):"), this);
     targetLabel->setBuddy(targetEdit_);
 
     model_ = new PlantListModel(this);
@@ -85,18 +85,18 @@ void DiscoveryDialog::buildControls() {
     statusLabel_ = new QLabel(this);
     statusLabel_->setWordWrap(true);
 
-    startButton_ = button("検索", "StartButton", this);
-    checkAllButton_ = button("すべて選択", "CheckAllButton", this);
-    uncheckAllButton_ = button("選択解除", "UncheckAllButton", this);
-    checkFailedButton_ = button("失敗したユニットを選択", "CheckFailedButton", this);
-    readButton_ = button("設定受信", "ReadUnitsButton", this);
-    applyButton_ = button("プロファイル適用...", "ApplyProfileButton", this);
-    startUnitsButton_ = button("Start", "StartUnitsButton", this);
-    stopUnitsButton_ = button("Stop", "StopUnitsButton", this);
-    saveListButton_ = button("一覧を保存...", "SaveListButton", this);
-    loadListButton_ = button("一覧を読込...", "LoadListButton", this);
-    okButton_ = button("OK", "OkButton", this);
-    cancelButton_ = button("キャンセル", "CancelButton", this);
+    startButton_ = button(tr("検索"), "StartButton", this);
+    checkAllButton_ = button(tr("すべて選択"), "CheckAllButton", this);
+    uncheckAllButton_ = button(tr("選択解除"), "UncheckAllButton", this);
+    checkFailedButton_ = button(tr("失敗したユニットを選択"), "CheckFailedButton", this);
+    readButton_ = button(tr("設定受信"), "ReadUnitsButton", this);
+    applyButton_ = button(tr("プロファイル適用..."), "ApplyProfileButton", this);
+    startUnitsButton_ = button(tr("Start"), "StartUnitsButton", this);
+    stopUnitsButton_ = button(tr("Stop"), "StopUnitsButton", this);
+    saveListButton_ = button(tr("一覧を保存..."), "SaveListButton", this);
+    loadListButton_ = button(tr("一覧を読込..."), "LoadListButton", this);
+    okButton_ = button(tr("OK"), "OkButton", this);
+    cancelButton_ = button(tr("キャンセル"), "CancelButton", this);
 
     auto* targetRow = new QHBoxLayout;
     targetRow->addWidget(targetLabel);
@@ -110,7 +110,7 @@ void DiscoveryDialog::buildControls() {
     tickRow->addWidget(loadListButton_);
     tickRow->addWidget(saveListButton_);
     auto* actionRow = new QHBoxLayout;
-    actionRow->addWidget(new QLabel(QStringLiteral("選択したユニット:"), this));
+    actionRow->addWidget(new QLabel(tr("選択したユニット:"), this));
     actionRow->addWidget(readButton_);
     actionRow->addWidget(applyButton_);
     actionRow->addWidget(startUnitsButton_);
@@ -146,8 +146,8 @@ void DiscoveryDialog::buildControls() {
     if (!seams.tell) seams.tell = [this](const QString& text) { tell(text); };
     if (!seams.chooseProfile) {
         seams.chooseProfile = [this] {
-            return QFileDialog::getOpenFileName(this, QStringLiteral("プロファイル適用"), {},
-                                                QStringLiteral("プロファイル (*.json)"));
+            return QFileDialog::getOpenFileName(this, tr("プロファイル適用"), {},
+                                                tr("プロファイル (*.json)"));
         };
     }
     seams.port = setup_.tcpPort;
@@ -218,30 +218,29 @@ void DiscoveryDialog::updateButtons() {
 
 bool DiscoveryDialog::saveList() {
     if (searching() || actions_->running() || unitCount() == 0) return false;
-    const QString path = chooseHostsFile_
-                             ? chooseHostsFile_(true)
-                             : QFileDialog::getSaveFileName(
-                                   this, QStringLiteral("一覧を保存"), QStringLiteral("units.txt"),
-                                   QStringLiteral("ユニット一覧 (*.txt);;すべて (*)"));
+    const QString path = chooseHostsFile_ ? chooseHostsFile_(true)
+                                          : QFileDialog::getSaveFileName(
+                                                this, tr("一覧を保存"), QStringLiteral("units.txt"),
+                                                tr("ユニット一覧 (*.txt);;すべて (*)"));
     if (path.isEmpty()) return false;
     if (!replaceFileWhole(path, QByteArray::fromStdString(plantHostsText(*model_)))) {
-        tell(QStringLiteral("一覧を保存できません。\n%1").arg(path));
+        tell(tr("一覧を保存できません。\n%1").arg(path));
         return false;
     }
-    showStatus(QStringLiteral("%1 台のユニットを %2 に保存しました。").arg(unitCount()).arg(path));
+    showStatus(tr("%1 台のユニットを %2 に保存しました。").arg(unitCount()).arg(path));
     return true;
 }
 
 bool DiscoveryDialog::loadList() {
     if (searching() || actions_->running()) return false;
-    const QString path = chooseHostsFile_ ? chooseHostsFile_(false)
-                                          : QFileDialog::getOpenFileName(
-                                                this, QStringLiteral("一覧を読込"), {},
-                                                QStringLiteral("ユニット一覧 (*.txt);;すべて (*)"));
+    const QString path = chooseHostsFile_
+                             ? chooseHostsFile_(false)
+                             : QFileDialog::getOpenFileName(this, tr("一覧を読込"), {},
+                                                            tr("ユニット一覧 (*.txt);;すべて (*)"));
     if (path.isEmpty()) return false;
     PlantFileReading reading = readPlantHostsFile(path);
     if (!reading.error.isEmpty()) {
-        tell(QStringLiteral("一覧を読み込めません。\n%1").arg(reading.error));
+        tell(tr("一覧を読み込めません。\n%1").arg(reading.error));
         return false;
     }
     // Each address asked directly, no broadcast: units in routed subnets answer too.

@@ -1,8 +1,11 @@
 #include "ui/DiscoveryRow.h"
 
+#include <QCoreApplication>
+
 #include "link/DeviceIdentity.h"
 #include "link/SettingsSequences.h"
 #include "net/Adapters.h"
+#include "ui/OperatorMessageTexts.h"
 #include "ui/QtText.h"
 
 namespace mervane {
@@ -11,7 +14,7 @@ std::array<QString, kColumnCount> discoveryRowTexts(const fleet::DiscoveredUnit&
     std::array<QString, kColumnCount> texts;
     texts[kAddressColumn] = fromUtf8(dottedAddress(unit.source.sin_addr.s_addr));
     if (!unit.probed) {
-        texts[kStateColumn] = QStringLiteral("確認中...");
+        texts[kStateColumn] = QCoreApplication::translate("DiscoveryRow", "確認中...");
         return texts;
     }
     const DeviceIdentity& identity = unit.identity;
@@ -19,11 +22,11 @@ std::array<QString, kColumnCount> discoveryRowTexts(const fleet::DiscoveredUnit&
     if (identity.modelIndex != kModelIndexUnknown)
         texts[kModelColumn] = fromUtf8(modelDisplayName(identity));
     if (!unit.error.empty()) {
-        texts[kStateColumn] = fromUtf8(unit.error);
+        texts[kStateColumn] = operatorMessageText(unit.error);
     } else if (unit.active.has_value()) {
-        texts[kStateColumn] = QString::fromLatin1(activeStatusText(*unit.active ? 1 : 0));
+        texts[kStateColumn] = operatorMessageText(activeStatusText(*unit.active ? 1 : 0));
     } else {
-        texts[kStateColumn] = QStringLiteral("自動ON/OFF非対応");
+        texts[kStateColumn] = QCoreApplication::translate("DiscoveryRow", "自動ON/OFF非対応");
     }
     return texts;
 }

@@ -14,6 +14,7 @@
 #include "ui/CommandLine.h"
 #include "ui/DialogUnits.h"
 #include "ui/DiscoveryDialog.h"
+#include "ui/OperatorMessageTexts.h"
 #include "ui/ProgramSettings.h"
 #include "ui/QtText.h"
 #include "ui/WriteCompletion.h"
@@ -97,7 +98,7 @@ bool CMervaneDlg::initDialog() {
     panel_.fillIntervalCombo();
     ui_->PortEdit->setText(kDefaultPortText);
     applyConnectionState(ConnectionState::kNotConnected, link_.identity());
-    ui_->ConnectButton->setText(kConnectCaption);
+    ui_->ConnectButton->setText(operatorMessageText(kConnectCaption));
     timeoutMs_ = parseCommandLine(arguments_, timeoutMs_);
     procedure_.setTimeoutMs(timeoutMs_);
     ui_->AdapterCombo->setFocus();
@@ -263,10 +264,14 @@ void CMervaneDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMervaneDlg::showMessageNow(const std::string& text) {
+    showOwnMessageNow(operatorMessageText(text));
+}
+
+void CMervaneDlg::showOwnMessageNow(const QString& text) {
     // Placed against a window that was never shown (the no-adapter message), a box would open
     // in a corner; without an owner it opens in the middle of the screen.
     QWidget* owner = isVisible() ? this : nullptr;
-    presenter_.showMessage(owner, applicationTitle_, fromUtf8(text));
+    presenter_.showMessage(owner, applicationTitle_, text);
 }
 
 }  // namespace mervane

@@ -165,7 +165,9 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     void runExchange(Sequence sequence, bool writes);
     void finishExchange();
     void stopWorkers();
+    // A message box: a text of the link in the window's wording, or the window's own.
     void showMessageNow(const std::string& text);
+    void showOwnMessageNow(const QString& text);
 
     std::unique_ptr<Ui::MervaneDlg> ui_;
     DeviceLink& link_;
@@ -204,7 +206,7 @@ class CMervaneDlg final : public QDialog, public OperatorWindow {
     DiscoverySeam discoverySeam_;
     QPointer<QDialog> unitsDialog_;  // a child; deletes itself once closed
     PlantActionSeams plantActionSeams_;
-    ProfileFiles profiles_{*this, [this](const std::string& text) { showMessageNow(text); }};
+    ProfileFiles profiles_{*this, [this](const QString& text) { showOwnMessageNow(text); }};
 };
 
 }  // namespace mervane

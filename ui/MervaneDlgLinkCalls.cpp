@@ -8,6 +8,7 @@
 
 #include "link/Status.h"
 #include "ui/MervaneDlg.h"
+#include "ui/OperatorMessageTexts.h"
 #include "ui/QtText.h"
 #include "ui_MervaneDlg.h"
 
@@ -19,7 +20,9 @@ void CMervaneDlg::showMessage(const std::string& text) {
 
 bool CMervaneDlg::askYesNo(const std::string& text) {
     const bool yes = calls_.call<bool>(
-        [this, text] { return presenter_.askYesNo(this, applicationTitle_, fromUtf8(text)); },
+        [this, text] {
+            return presenter_.askYesNo(this, applicationTitle_, operatorMessageText(text));
+        },
         false);
     // The one question asks whether to clear one-shot settings: a Yes writes to the unit.
     if (yes) writing_ = true;
@@ -47,11 +50,11 @@ int CMervaneDlg::gatherAutoOnOffSettings(AutoOnOffSettings& settings, const Devi
 }
 
 void CMervaneDlg::setStatusText(const std::string& text) {
-    calls_.call([this, text] { ui_->StatusText->setText(fromUtf8(text)); });
+    calls_.call([this, text] { ui_->StatusText->setText(operatorMessageText(text)); });
 }
 
 void CMervaneDlg::setConnectCaption(const std::string& caption) {
-    calls_.call([this, caption] { ui_->ConnectButton->setText(fromUtf8(caption)); });
+    calls_.call([this, caption] { ui_->ConnectButton->setText(operatorMessageText(caption)); });
 }
 
 void CMervaneDlg::enableConnectButton(bool /*enabled*/) {

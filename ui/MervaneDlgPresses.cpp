@@ -12,12 +12,6 @@
 
 namespace mervane {
 
-namespace {
-
-inline constexpr const char* kExchangeNotStartedMessage = "通信を始められませんでした。";
-
-}  // namespace
-
 void CMervaneDlg::press(Action action) {
     switch (state_.verdict(action)) {
         case WindowState::Verdict::kRun:
@@ -137,7 +131,7 @@ void CMervaneDlg::runExchange(Sequence sequence, bool writes) {
         writing_ = false;
         state_.exchangeEnded();
         inputBlocker_.setActive(false);
-        showMessageNow(kExchangeNotStartedMessage);
+        showOwnMessageNow(tr("通信を始められませんでした。"));
     }
 }
 

@@ -40,7 +40,7 @@ bool PlantActions::start(PlantAction action) {
         if (path.isEmpty()) return false;
         fleet::ProfileReading reading = fleet::readProfileFile(path.toStdString());
         if (const auto* error = std::get_if<fleet::ProfileError>(&reading)) {
-            seams_.tell(fromUtf8(profileReadFailureText(*error, path.toStdString())));
+            seams_.tell(profileReadFailureText(*error, path));
             return false;
         }
         profile_ = std::get<fleet::Profile>(std::move(reading));
@@ -76,7 +76,7 @@ bool PlantActions::startPass(const std::vector<int>& rows, bool clearOneShot) {
         if (run_.get() == started) finishPass();
     });
     if (!run->start()) {
-        emit status(QStringLiteral("処理を始められませんでした。"), true);
+        emit status(tr("処理を始められませんでした。"), true);
         return false;
     }
     run_ = std::move(run);
@@ -84,7 +84,7 @@ bool PlantActions::startPass(const std::vector<int>& rows, bool clearOneShot) {
     done_ = 0;
     total_ = static_cast<int>(rows.size());
     emit progress(done_, total_);
-    emit status(QStringLiteral("%1 台のユニットを処理しています...").arg(total_), false);
+    emit status(tr("%1 台のユニットを処理しています...").arg(total_), false);
     emit runningChanged(true);
     return true;
 }
@@ -120,7 +120,7 @@ void PlantActions::finishPass() {
         oneShotRows_.clear();
     }
     QString summary = plantSummaryText(tally_);
-    if (cancelled) summary = QStringLiteral("中止しました。") + summary;
+    if (cancelled) summary = tr("中止しました。") + summary;
     emit status(summary, tally_.failed > 0);
     emit runningChanged(false);
 }
@@ -129,7 +129,7 @@ bool PlantActions::cancel() {
     if (!running()) return true;
     const bool idle = run_->cancel();
     if (!idle) {
-        emit status(QStringLiteral("書き込み中のユニットが終わるのを待っています..."), false);
+        emit status(tr("書き込み中のユニットが終わるのを待っています..."), false);
     }
     return idle;
 }

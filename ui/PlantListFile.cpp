@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <unordered_set>
@@ -55,7 +56,8 @@ PlantFileReading parsePlantHosts(std::string_view text) {
         in_addr address{};
         const std::string word(line);
         if (word.size() > 15 || inet_pton(AF_INET, word.c_str(), &address) != 1) {
-            reading.error = QStringLiteral("%1 行目の「%2」は IP アドレスではありません。")
+            reading.error = QCoreApplication::translate(
+                                "PlantListFile", "%1 行目の「%2」は IP アドレスではありません。")
                                 .arg(lineNumber)
                                 .arg(QString::fromLatin1(word.substr(0, 40)));
             reading.addresses.clear();
@@ -64,8 +66,9 @@ PlantFileReading parsePlantHosts(std::string_view text) {
         const uint32_t hostOrder = ntohl(address.s_addr);
         if (!seen.insert(hostOrder).second) continue;
         if (reading.addresses.size() == fleet::kMaxDiscoveredUnits) {
-            reading.error = QStringLiteral("一覧に載せられるのは %1 台までです。")
-                                .arg(fleet::kMaxDiscoveredUnits);
+            reading.error =
+                QCoreApplication::translate("PlantListFile", "一覧に載せられるのは %1 台までです。")
+                    .arg(fleet::kMaxDiscoveredUnits);
             reading.addresses.clear();
             return reading;
         }
@@ -77,14 +80,19 @@ PlantFileReading parsePlantHosts(std::string_view text) {
 PlantFileReading readPlantHostsFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, QStringLiteral("ファイルを開けません: %1").arg(path)};
+        return {{},
+                QCoreApplication::translate("PlantListFile", "ファイルを開けません: %1").arg(path)};
     }
     const QByteArray bytes = file.read(kMaxPlantFileBytes + 1);
     if (bytes.size() > static_cast<qsizetype>(kMaxPlantFileBytes)) {
-        return {{}, QStringLiteral("ファイルが大きすぎます (1 MiB まで): %1").arg(path)};
+        return {
+            {},
+            QCoreApplication::translate("PlantListFile", "ファイルが大きすぎます (1 MiB まで): %1")
+                .arg(path)};
     }
     if (file.error() != QFileDevice::NoError) {
-        return {{}, QStringLiteral("ファイルを読めません: %1").arg(path)};
+        return {{},
+                QCoreApplication::translate("PlantListFile", "ファイルを読めません: %1").arg(path)};
     }
     return parsePlantHosts(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }

@@ -117,7 +117,7 @@ void PlantListModel::markWaiting(const std::vector<int>& rows) {
     if (rows.empty()) return;
     for (const int row : rows) {
         rows_[static_cast<size_t>(row)].state = PlantRowState::kWaiting;
-        rows_[static_cast<size_t>(row)].result = QStringLiteral("待機中");
+        rows_[static_cast<size_t>(row)].result = tr("待機中");
     }
     const auto [first, last] = std::minmax_element(rows.begin(), rows.end());
     rowsChanged(*first, *last);
@@ -213,19 +213,19 @@ QVariant PlantListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
         case kPlantAddressColumn:
-            return QStringLiteral("IP アドレス");
+            return tr("IP アドレス");
         case kPlantUnitIdColumn:
-            return QStringLiteral("UNIT ID");
+            return tr("UNIT ID");
         case kPlantModelColumn:
-            return QStringLiteral("Model");
+            return tr("Model");
         case kPlantStateColumn:
-            return QStringLiteral("状態");
+            return tr("状態");
         case kPlantMaskColumn:
-            return QStringLiteral("有効出力");
+            return tr("有効出力");
         case kPlantTimingColumn:
-            return QStringLiteral("ON/OFF 時間 (DO1〜)");
+            return tr("ON/OFF 時間 (DO1〜)");
         case kPlantResultColumn:
-            return QStringLiteral("結果");
+            return tr("結果");
         default:
             return {};
     }

@@ -1,42 +1,53 @@
 #include "ui/PlantTexts.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include "link/ModelTable.h"
+#include "ui/OperatorMessageTexts.h"
 #include "ui/ProfileTexts.h"
 #include "ui/QtText.h"
 
 namespace mervane {
 
+namespace {
+
+// The context these texts are translated in.
+class PlantTexts {
+    Q_DECLARE_TR_FUNCTIONS(PlantTexts)
+};
+
+}  // namespace
+
 QString plantResultText(const fleet::UnitOutcome& outcome) {
     using fleet::UnitResult;
     switch (outcome.result) {
         case UnitResult::kDone:
-            return QStringLiteral("完了");
+            return PlantTexts::tr("完了");
         case UnitResult::kVerified:
-            return QStringLiteral("検証済み");
+            return PlantTexts::tr("検証済み");
         case UnitResult::kUnchanged:
-            return QStringLiteral("変更なし");
+            return PlantTexts::tr("変更なし");
         case UnitResult::kMisfit:
-            return QStringLiteral("適合しません: %1")
-                .arg(outcome.mismatch
-                         ? fromUtf8(profileMismatchReason(*outcome.mismatch, outcome.identity))
-                         : fromUtf8(outcome.message));
+            return PlantTexts::tr("適合しません: %1")
+                .arg(outcome.mismatch ? profileMismatchReason(*outcome.mismatch, outcome.identity)
+                                      : operatorMessageText(outcome.message));
         case UnitResult::kOneShotLeft:
-            return QStringLiteral("未実行: ワンショット出力設定を解除しませんでした");
+            return PlantTexts::tr("未実行: ワンショット出力設定を解除しませんでした");
         case UnitResult::kNotStarted:
-            return QStringLiteral("未実行");
+            return PlantTexts::tr("未実行");
         case UnitResult::kFailed:
             if (!outcome.verifyDifference.empty()) {
-                return QStringLiteral("失敗: 読み戻した設定が書き込んだ設定と違います (%1)")
+                return PlantTexts::tr("失敗: 読み戻した設定が書き込んだ設定と違います (%1)")
                     .arg(fromUtf8(outcome.verifyDifference));
             }
             break;
         case UnitResult::kRefused:
             break;
     }
-    return QStringLiteral("失敗: %1")
-        .arg(outcome.message.empty() ? QStringLiteral("通信エラー") : fromUtf8(outcome.message));
+    return PlantTexts::tr("失敗: %1")
+        .arg(operatorMessageText(outcome.message.empty() ? kCommunicationErrorMessage
+                                                         : outcome.message));
 }
 
 PlantSettingsTexts plantSettingsTexts(const AutoOnOffSettings& settings,
@@ -53,9 +64,9 @@ PlantSettingsTexts plantSettingsTexts(const AutoOnOffSettings& settings,
         }
         texts.timing = times.join(u' ');
     } else if (const auto ms = intervalMs(settings.intervalIndex)) {
-        texts.timing = QStringLiteral("間隔 %1 ms").arg(*ms);
+        texts.timing = PlantTexts::tr("間隔 %1 ms").arg(*ms);
     } else {
-        texts.timing = QStringLiteral("間隔 (番号 %1)").arg(settings.intervalIndex);
+        texts.timing = PlantTexts::tr("間隔 (番号 %1)").arg(settings.intervalIndex);
     }
     return texts;
 }
@@ -72,18 +83,18 @@ void PlantTally::add(const fleet::UnitOutcome& outcome) {
 }
 
 QString plantSummaryText(const PlantTally& tally) {
-    return QStringLiteral("成功 %1 台、失敗 %2 台、未実行 %3 台")
+    return PlantTexts::tr("成功 %1 台、失敗 %2 台、未実行 %3 台")
         .arg(tally.succeeded)
         .arg(tally.failed)
         .arg(tally.notStarted);
 }
 
 QString plantWriteQuestion(size_t units) {
-    return QStringLiteral("%1 台のユニットに書き込みます。よろしいですか?").arg(units);
+    return PlantTexts::tr("%1 台のユニットに書き込みます。よろしいですか?").arg(units);
 }
 
 QString plantOneShotQuestion(size_t units) {
-    return QStringLiteral(
+    return PlantTexts::tr(
                "%1 台のユニットにワンショット出力設定されている端子があります。\n"
                "自動ONOFF動作はワンショット出力設定と共存できません。\n"
                "これらのユニットのワンショット出力設定を解除しますか？")

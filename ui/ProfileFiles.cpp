@@ -1,5 +1,6 @@
 #include "ui/ProfileFiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -35,10 +36,11 @@ void rememberFolderOf(const QString& path) {
 
 QString askWithFileDialog(QWidget& owner, ProfileFileAction action, const QString& suggested) {
     const bool saving = action == ProfileFileAction::kSave;
-    QFileDialog dialog(
-        &owner,
-        saving ? QStringLiteral("プロファイルの保存") : QStringLiteral("プロファイルの読込"),
-        suggested, QStringLiteral("プロファイル (*.json)"));
+    QFileDialog dialog(&owner,
+                       saving ? QCoreApplication::translate("ProfileFiles", "プロファイルの保存")
+                              : QCoreApplication::translate("ProfileFiles", "プロファイルの読込"),
+                       suggested,
+                       QCoreApplication::translate("ProfileFiles", "プロファイル (*.json)"));
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("json"));
@@ -66,7 +68,7 @@ void ProfileFiles::save(const AutoOnOffSettings& settings, const DeviceIdentity&
     if (path.isEmpty()) return;
     // A failed write leaves the old profile whole.
     if (!replaceFileWhole(path, QByteArray::fromStdString(fleet::profileJson(settings, unit)))) {
-        report_(profileSaveFailureText(path.toStdString()));
+        report_(profileSaveFailureText(path));
         return;
     }
     rememberFolderOf(path);
@@ -79,14 +81,14 @@ std::optional<AutoOnOffSettings> ProfileFiles::load(AutoOnOffSettings settings,
     const fleet::ProfileReading reading =
         fleet::readProfileFile(QFile::encodeName(path).toStdString());
     if (const auto* error = std::get_if<fleet::ProfileError>(&reading)) {
-        report_(profileReadFailureText(*error, path.toStdString()));
+        report_(profileReadFailureText(*error, path));
         return std::nullopt;
     }
     // A folder that held a profile is worth coming back to, even for one that does not fit.
     rememberFolderOf(path);
     const auto& profile = std::get<fleet::Profile>(reading);
     if (const auto mismatch = fleet::profileMismatch(profile, unit)) {
-        report_(profileMismatchText(*mismatch, unit, path.toStdString()));
+        report_(profileMismatchText(*mismatch, unit, path));
         return std::nullopt;
     }
     fleet::applyProfile(profile, unit, settings);

@@ -28,11 +28,11 @@ using ProfilePathChooser =
 // to a unit. The folder of the last file written or read is remembered across runs (QSettings
 // "Mervane"/"mervane") and suggested next time.
 //
-// Window thread only. Failures are told to the operator through `report` (Japanese texts, see
+// Window thread only. Failures are told to the operator through `report` (the texts of
 // ProfileTexts.h), one message per failure.
 class ProfileFiles {
   public:
-    using Report = std::function<void(const std::string& text)>;
+    using Report = std::function<void(const QString& text)>;
 
     // `owner` owns the file dialogs and must outlive this object.
     ProfileFiles(QWidget& owner, Report report);

@@ -1,75 +1,86 @@
 #include "ui/ProfileTexts.h"
 
+#include <QCoreApplication>
+
+#include "ui/QtText.h"
+
 namespace mervane {
 
 namespace {
 
-std::string quoted(const std::string& key) {
-    return "\"" + key + "\"";
+// The context these texts are translated in.
+class ProfileTexts {
+    Q_DECLARE_TR_FUNCTIONS(ProfileTexts)
+};
+
+QString quoted(const std::string& key) {
+    return u'"' + fromUtf8(key) + u'"';
 }
 
 }  // namespace
 
-std::string profileSaveFailureText(const std::string& path) {
-    return "プロファイルを保存できません。\n" + path;
+QString profileSaveFailureText(const QString& path) {
+    return ProfileTexts::tr("プロファイルを保存できません。\n%1").arg(path);
 }
 
-std::string profileReadFailureText(const fleet::ProfileError& error, const std::string& path) {
-    return "プロファイルを読み込めません。\n" + path + "\n" + profileErrorReason(error);
+QString profileReadFailureText(const fleet::ProfileError& error, const QString& path) {
+    return ProfileTexts::tr("プロファイルを読み込めません。\n%1\n%2")
+        .arg(path, profileErrorReason(error));
 }
 
-std::string profileMismatchText(const fleet::ProfileMismatch& mismatch, const DeviceIdentity& unit,
-                                const std::string& path) {
-    return "このユニットに合わないプロファイルです。\n" + path + "\n" +
-           profileMismatchReason(mismatch, unit);
+QString profileMismatchText(const fleet::ProfileMismatch& mismatch, const DeviceIdentity& unit,
+                            const QString& path) {
+    return ProfileTexts::tr("このユニットに合わないプロファイルです。\n%1\n%2")
+        .arg(path, profileMismatchReason(mismatch, unit));
 }
 
-std::string profileErrorReason(const fleet::ProfileError& error) {
+QString profileErrorReason(const fleet::ProfileError& error) {
     switch (error.fault) {
         case fleet::ProfileFault::kUnreadable:
-            return "ファイルを開けません";
+            return ProfileTexts::tr("ファイルを開けません");
         case fleet::ProfileFault::kTooLarge:
-            return "ファイルが " + std::to_string(fleet::kMaxProfileBytes / 1024) +
-                   " KiB を超えています";
-        case fleet::ProfileFault::kNotJson: {
-            std::string reason = "JSON の書式に誤りがあります";
+            return ProfileTexts::tr("ファイルが %1 KiB を超えています")
+                .arg(fleet::kMaxProfileBytes / 1024);
+        case fleet::ProfileFault::kNotJson:
             if (error.line > 0) {
-                reason += " (行 " + std::to_string(error.line) + ", 列 " +
-                          std::to_string(error.column) + ")";
+                return ProfileTexts::tr("JSON の書式に誤りがあります (行 %1, 列 %2)")
+                    .arg(error.line)
+                    .arg(error.column);
             }
-            return reason;
-        }
+            return ProfileTexts::tr("JSON の書式に誤りがあります");
         case fleet::ProfileFault::kNotObject:
-            return "JSON のオブジェクトではありません";
+            return ProfileTexts::tr("JSON のオブジェクトではありません");
         case fleet::ProfileFault::kMissingKey:
-            return quoted(error.key) + " がありません";
+            return ProfileTexts::tr("%1 がありません").arg(quoted(error.key));
         case fleet::ProfileFault::kWrongType:
-            return quoted(error.key) + " の値の形が正しくありません";
+            return ProfileTexts::tr("%1 の値の形が正しくありません").arg(quoted(error.key));
         case fleet::ProfileFault::kOutOfRange:
-            return quoted(error.key) + " の値が範囲外です";
+            return ProfileTexts::tr("%1 の値が範囲外です").arg(quoted(error.key));
     }
-    return "プロファイルではありません";
+    return ProfileTexts::tr("プロファイルではありません");
 }
 
-std::string profileMismatchReason(const fleet::ProfileMismatch& mismatch,
-                                  const DeviceIdentity& unit) {
+QString profileMismatchReason(const fleet::ProfileMismatch& mismatch, const DeviceIdentity& unit) {
     switch (mismatch.kind) {
         case fleet::MismatchKind::kNeedsTimes:
-            return "このユニットは端子ごとの時間を使います";
+            return ProfileTexts::tr("このユニットは端子ごとの時間を使います");
         case fleet::MismatchKind::kNeedsInterval:
-            return "このユニットは共通間隔を使います";
+            return ProfileTexts::tr("このユニットは共通間隔を使います");
         case fleet::MismatchKind::kOutputBeyondUnit:
-            return "DO" + std::to_string(mismatch.output) + " はこのユニットにありません (DO1..DO" +
-                   std::to_string(outputCount(unit)) + ")";
+            return ProfileTexts::tr("DO%1 はこのユニットにありません (DO1..DO%2)")
+                .arg(mismatch.output)
+                .arg(outputCount(unit));
         case fleet::MismatchKind::kTimeOutOfRange:
-            return std::string(mismatch.onTime ? "ON時間 " : "OFF時間 ") +
-                   std::to_string(mismatch.value) + " は " + std::to_string(kMinOnOffTime) + "-" +
-                   std::to_string(kMaxOnOffTime) + " の範囲外です (DO" +
-                   std::to_string(mismatch.output) + ")";
+            return (mismatch.onTime ? ProfileTexts::tr("ON時間 %1 は %2-%3 の範囲外です (DO%4)")
+                                    : ProfileTexts::tr("OFF時間 %1 は %2-%3 の範囲外です (DO%4)"))
+                .arg(mismatch.value)
+                .arg(kMinOnOffTime)
+                .arg(kMaxOnOffTime)
+                .arg(mismatch.output);
         case fleet::MismatchKind::kIntervalNotInList:
-            return "間隔の番号 " + std::to_string(mismatch.value) + " は一覧にありません";
+            return ProfileTexts::tr("間隔の番号 %1 は一覧にありません").arg(mismatch.value);
     }
-    return "このユニットには使えません";
+    return ProfileTexts::tr("このユニットには使えません");
 }
 
 }  // namespace mervane

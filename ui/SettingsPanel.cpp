@@ -9,6 +9,7 @@
 #include "link/SettingsSequences.h"
 #include "link/Status.h"
 #include "ui/DecimalText.h"
+#include "ui/OperatorMessageTexts.h"
 
 namespace mervane {
 
@@ -50,7 +51,7 @@ void SettingsPanel::show(const AutoOnOffSettings& settings, const DeviceIdentity
         const bool inList = settings.intervalIndex >= 0 && settings.intervalIndex < kIntervalCount;
         intervalCombo->setCurrentIndex(inList ? settings.intervalIndex : -1);
     }
-    statusText->setText(QString::fromUtf8(activeStatusText(settings.active)));
+    statusText->setText(operatorMessageText(activeStatusText(settings.active)));
 }
 
 int SettingsPanel::gather(AutoOnOffSettings& settings, const DeviceIdentity& unit,

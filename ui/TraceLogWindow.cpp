@@ -30,8 +30,8 @@ QString suggestedPath() {
 }
 
 QString askWithFileDialog(QWidget& owner, const QString& suggested) {
-    return QFileDialog::getSaveFileName(&owner, QStringLiteral("通信ログの保存"), suggested,
-                                        QStringLiteral("テキスト (*.txt *.log)"));
+    return QFileDialog::getSaveFileName(&owner, TraceLogWindow::tr("通信ログの保存"), suggested,
+                                        TraceLogWindow::tr("テキスト (*.txt *.log)"));
 }
 
 }  // namespace
@@ -41,10 +41,10 @@ TraceLogWindow::TraceLogWindow(QWidget& owner, Report report)
       owner_(owner),
       report_(std::move(report)),
       view_(new QPlainTextEdit(this)),
-      saveButton_(new QPushButton(QStringLiteral("保存..."), this)),
-      clearButton_(new QPushButton(QStringLiteral("クリア"), this)) {
+      saveButton_(new QPushButton(tr("保存..."), this)),
+      clearButton_(new QPushButton(tr("クリア"), this)) {
     setObjectName(QStringLiteral("TraceLogWindow"));
-    setWindowTitle(QStringLiteral("通信ログ"));
+    setWindowTitle(tr("通信ログ"));
     view_->setObjectName(QStringLiteral("TraceView"));
     saveButton_->setObjectName(QStringLiteral("TraceSaveButton"));
     clearButton_->setObjectName(QStringLiteral("TraceClearButton"));
@@ -155,7 +155,7 @@ void TraceLogWindow::onSave() {
     if (!text.isEmpty()) text += QLatin1Char('\n');
     // A failed write leaves an older log whole.
     if (!replaceFileWhole(path, text.toUtf8()))
-        report_(QStringLiteral("通信ログを保存できませんでした: %1").arg(path));
+        report_(tr("通信ログを保存できませんでした: %1").arg(path));
 }
 
 void TraceLogWindow::onClear() {

@@ -27,6 +27,7 @@
 #include "ui/MervaneDlg.h"
 #include "ui/MessagePresenter.h"
 #include "ui/ProgramSettings.h"
+#include "ui/WindowTranslation.h"
 
 namespace {
 
@@ -148,6 +149,12 @@ int shootPlantList(mervane::CMervaneDlg& dialog, const char* path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // In the language the locale asks for, as the window itself would be.
+    const mervane::WindowTranslation translation(mervane::windowLanguageOfEnvironment());
+    if (!translation.complete()) {
+        std::fprintf(stderr, "mervane-shot: the window's translation is missing\n");
+        return 1;
+    }
     // The picture shows the window as it first opens: nothing the operator's own settings
     // remember (the plant list's size), and nothing written to them.
     QStandardPaths::setTestModeEnabled(true);
