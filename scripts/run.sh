@@ -140,13 +140,13 @@ instructions() {  # ADAPTER_IP ADAPTER_NAME UNIT_IP
     if ((unit_count > 1)); then
         local last=${3%.*}.$((${3##*.} + unit_count - 1))
         say "The simulated plant of $unit_count units listens on $3 to $last (TCP port $unit_port)."
-        say "Select $1 ($2) as the adapter and press 検索... to find them all, or type one's"
+        say "Select $1 ($2) as the adapter and press 検索... (Search...) to find them all, or type one's"
         say "address${port_text} and press Connect."
         say "Closing the window stops the plant."
     else
         say "The simulated unit listens on $3 (TCP port $unit_port)."
         say "Select $1 ($2) as the adapter, type $3 as the IP address${port_text} and press Connect"
-        say "(or press 検索... to find the unit and double-click it to fill in its address)."
+        say "(or press 検索... (Search...) to find the unit and double-click it to fill in its address)."
         say "Closing the window stops the unit."
     fi
     echo
