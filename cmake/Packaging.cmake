@@ -27,8 +27,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/mervane/mervane)
 # Depends comes from the libraries the programs link, through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's labels are Japanese; Qt reaches Wayland through its plug-in, X11 without one.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+# The window's labels are Japanese (English by the locale, Qt's own buttons in Japanese from
+# qt6-translations-l10n); Qt reaches Wayland through its plug-in, X11 without one.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS qt6-wayland)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

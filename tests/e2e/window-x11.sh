@@ -48,8 +48,9 @@ if [ -n "${inside:-}" ]; then
     logged_count() { grep -c -- "$1" "$log" || true; }
 
     # -T5000: a connect attempt to an address where nothing answers waits 5 s for it, and the
-    # plant list's search takes as long.
-    "$window" -T5000 &
+    # plant list's search takes as long. The C locale keeps the window's titles the Japanese ones
+    # looked for below, whatever the locale of whoever runs the test.
+    env -u LANGUAGE -u LC_MESSAGES LC_ALL=C.UTF-8 "$window" -T5000 &
     window_pid=$!
     trap 'kill "$window_pid" 2>/dev/null || true' EXIT
 
