@@ -194,6 +194,16 @@ class LanguageWindowTest : public WindowFixture {
         return plant;
     }
 
+    // Disconnects, and connects to a unit that does not identify itself: the connect fails.
+    void disconnectAndFailAConnect() {
+        click("ConnectButton");
+        ASSERT_TRUE(waitUntilIdle());
+        sim::UnitFaults silent;
+        silent.noUdpReply = true;
+        startUnit(19, "_W", {}, silent);
+        connectToUnit();
+    }
+
     SharedPortUnits plantUnits;
     Texts plantQuestions;
 };
@@ -221,12 +231,7 @@ TEST_F(LanguageWindowTest, EnglishShowsNoJapaneseInTheWindowItsDialogsOrItsMessa
     connectToUnit();
     seen << visibleTexts(*dialog);
     EXPECT_EQ(text("ConnectButton"), "Disconnect");
-    click("ConnectButton");
-    ASSERT_TRUE(waitUntilIdle());
-    sim::UnitFaults silent;
-    silent.noUdpReply = true;
-    startUnit(19, "_W", {}, silent);
-    connectToUnit();
+    disconnectAndFailAConnect();
     seen << visibleTexts(*dialog);
 
     DiscoveryDialog* plant = openReadPlantList();
@@ -254,12 +259,7 @@ TEST_F(LanguageWindowTest, TheCLocaleShowsTheJapaneseTextsAsAlways) {
     connectToUnit();
     EXPECT_EQ(text("IntervalLabel"), "間隔");
     EXPECT_EQ(text("StatusText"), "Non-active");
-    click("ConnectButton");
-    ASSERT_TRUE(waitUntilIdle());
-    sim::UnitFaults silent;
-    silent.noUdpReply = true;
-    startUnit(19, "_W", {}, silent);
-    connectToUnit();
+    disconnectAndFailAConnect();
     EXPECT_EQ(presenter.messages, Texts{"通信エラー"});
 }
 
