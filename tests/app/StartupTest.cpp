@@ -1,12 +1,18 @@
-// The window's command-line switch, the version text and the number reading they share.
+// The window's command-line switch, the version text and the number reading they share, and
+// the choice of the window's language.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "ui/CommandLine.h"
 #include "ui/DecimalText.h"
 #include "ui/VersionText.h"
+#include "ui/WindowLanguage.h"
 
 namespace mervane {
 namespace {
@@ -94,6 +100,33 @@ TEST(DecimalTextTest, ReadsLikeAtoiButSaturates) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseDecimalInt32(c.text), c.expected) << '"' << c.text << '"';
+}
+
+TEST(WindowLanguageTest, TheFirstLocaleVariableSetDecides) {
+    using enum WindowLanguage;
+    // LANGUAGE, LC_ALL, LC_MESSAGES, LANG ("" unset), and the language they choose.
+    const std::vector<std::pair<std::array<std::string, 4>, WindowLanguage>> cases{
+        {{"", "", "", ""}, kCLocale},
+        {{"", "", "", "C.UTF-8"}, kCLocale},
+        {{"", "POSIX", "", "de_DE.UTF-8"}, kCLocale},
+        {{"", "", "", "ja_JP.UTF-8"}, kJapanese},
+        {{"", "", "", "fr_FR@euro"}, kEnglish},
+        {{"", "", "ja_JP", "en_US"}, kJapanese},
+        {{"", "de_DE", "ja_JP", ""}, kEnglish},
+        // LANGUAGE counts under the C locale too, and only its first entry.
+        {{"en", "C", "", ""}, kEnglish},
+        {{"ja:en", "", "", "en_US.UTF-8"}, kJapanese},
+        {{"de:ja", "", "", ""}, kEnglish},
+    };
+    for (const auto& [values, expected] : cases) {
+        const auto variable = [&values](const char* name) {
+            const std::array<std::string, 4> names{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+            return values[static_cast<size_t>(std::find(names.begin(), names.end(), name) -
+                                              names.begin())];
+        };
+        EXPECT_EQ(chooseWindowLanguage(variable), expected)
+            << values[0] << "|" << values[1] << "|" << values[2] << "|" << values[3];
+    }
 }
 
 }  // namespace

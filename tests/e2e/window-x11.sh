@@ -6,8 +6,9 @@
 # answered) and starts the unit's cycle (the unit's log shows its outputs switching). It
 # disconnects, lists the plant with "検索..." (a broadcast on mervane0's subnet), applies a profile
 # to every unit from there (each unit's log shows the writes) and chooses the first unit, to
-# connect to it by the address the plant list filled in. Last it presses Esc during a connect
-# attempt: the program must end within a second.
+# connect to it by the address the plant list filled in. It presses Esc during a connect
+# attempt: the program must end within a second. Last, started with LANGUAGE=en, the program's
+# plant list is titled in English.
 #
 #   window-x11.sh MERVANE MERVANE_UNIT          exit 0 passed, 1 failed, 77 skipped (says why)
 # shellcheck disable=SC2317  # the small predicates are called through wait_until
@@ -169,6 +170,21 @@ if [ -n "${inside:-}" ]; then
     trap - EXIT
     echo "the window ended $took ms after Esc"
     ((took < 1000)) || fail "the window took $took ms to end after Esc"
+
+    echo "== the same program in English"
+    LANGUAGE=en "$window" -T5000 &
+    window_pid=$!
+    trap 'kill "$window_pid" 2>/dev/null || true' EXIT
+    wait_until 20 find_window || fail "the English window did not appear"
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    xdotool windowfocus "$wid"
+    click ${search/,/ }
+    find_english() { titled "Find Units" >/dev/null; }
+    wait_until 5 find_english || fail "LANGUAGE=en: the plant list is not titled Find Units"
+    ! titled ユニット検索 >/dev/null || fail "LANGUAGE=en: a plant list titled in Japanese"
+    kill "$window_pid"
+    wait "$window_pid" || true
+    trap - EXIT
     echo "PASS"
     exit 0
 fi

@@ -13,7 +13,6 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <array>
 
 #include "link/OperatorMessages.h"
 #include "sim/SimulatedPlant.h"
@@ -74,33 +73,6 @@ Texts japaneseIn(const QStringList& texts) {
         if (hasJapanese(t)) found.push_back(t.toStdString());
     }
     return found;
-}
-
-TEST(WindowLanguageTest, TheFirstLocaleVariableSetDecides) {
-    using enum WindowLanguage;
-    // LANGUAGE, LC_ALL, LC_MESSAGES, LANG ("" unset), and the language they choose.
-    const std::vector<std::pair<std::array<std::string, 4>, WindowLanguage>> cases{
-        {{"", "", "", ""}, kCLocale},
-        {{"", "", "", "C.UTF-8"}, kCLocale},
-        {{"", "POSIX", "", "de_DE.UTF-8"}, kCLocale},
-        {{"", "", "", "ja_JP.UTF-8"}, kJapanese},
-        {{"", "", "", "fr_FR@euro"}, kEnglish},
-        {{"", "", "ja_JP", "en_US"}, kJapanese},
-        {{"", "de_DE", "ja_JP", ""}, kEnglish},
-        // LANGUAGE counts under the C locale too, and only its first entry.
-        {{"en", "C", "", ""}, kEnglish},
-        {{"ja:en", "", "", "en_US.UTF-8"}, kJapanese},
-        {{"de:ja", "", "", ""}, kEnglish},
-    };
-    for (const auto& [values, expected] : cases) {
-        const auto variable = [&values](const char* name) {
-            const std::array<std::string, 4> names{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
-            return values[static_cast<size_t>(std::find(names.begin(), names.end(), name) -
-                                              names.begin())];
-        };
-        EXPECT_EQ(chooseWindowLanguage(variable), expected)
-            << values[0] << "|" << values[1] << "|" << values[2] << "|" << values[3];
-    }
 }
 
 // Every entry of the English translation as the window finds it: free of Japanese, with the
