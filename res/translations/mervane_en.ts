@@ -55,7 +55,7 @@
     </message>
     <message>
         <source>DO1 有効</source>
-        <translation>DO1 Enable</translation>
+        <translation>Use DO1</translation>
     </message>
     <message>
         <source>ON時間</source>
@@ -71,31 +71,31 @@
     </message>
     <message>
         <source>DO2 有効</source>
-        <translation>DO2 Enable</translation>
+        <translation>Use DO2</translation>
     </message>
     <message>
         <source>DO3 有効</source>
-        <translation>DO3 Enable</translation>
+        <translation>Use DO3</translation>
     </message>
     <message>
         <source>DO4 有効</source>
-        <translation>DO4 Enable</translation>
+        <translation>Use DO4</translation>
     </message>
     <message>
         <source>DO5 有効</source>
-        <translation>DO5 Enable</translation>
+        <translation>Use DO5</translation>
     </message>
     <message>
         <source>DO6 有効</source>
-        <translation>DO6 Enable</translation>
+        <translation>Use DO6</translation>
     </message>
     <message>
         <source>DO7 有効</source>
-        <translation>DO7 Enable</translation>
+        <translation>Use DO7</translation>
     </message>
     <message>
         <source>DO8 有効</source>
-        <translation>DO8 Enable</translation>
+        <translation>Use DO8</translation>
     </message>
     <message>
         <source>間隔</source>

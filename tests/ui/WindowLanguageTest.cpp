@@ -166,6 +166,22 @@ class LanguageWindowTest : public WindowFixture {
         return plant;
     }
 
+    // Where the window's form puts each control ("ApplyButton 480,... 100x28"), in the language
+    // installed now.
+    std::vector<std::string> formGeometry() {
+        CMervaneDlg form(link, adapters, presenter, {}, "mervane");
+        EXPECT_TRUE(form.initDialog());
+        std::vector<std::string> placed{std::to_string(form.width()) + "x" +
+                                        std::to_string(form.height())};
+        for (const QWidget* w : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect g = w->geometry();
+            placed.push_back(w->objectName().toStdString() + " " + std::to_string(g.x()) + "," +
+                             std::to_string(g.y()) + " " + std::to_string(g.width()) + "x" +
+                             std::to_string(g.height()));
+        }
+        return placed;
+    }
+
     // Disconnects, and connects to a unit that does not identify itself: the connect fails.
     void disconnectAndFailAConnect() {
         click("ConnectButton");
@@ -181,8 +197,11 @@ class LanguageWindowTest : public WindowFixture {
 };
 
 TEST_F(LanguageWindowTest, EnglishShowsNoJapaneseInTheWindowItsDialogsOrItsMessages) {
+    const auto japaneseForm = formGeometry();
     const WindowTranslation english(WindowLanguage::kEnglish);
     openWindow({"-T300"});
+    // No control moves or grows for its English text.
+    EXPECT_EQ(formGeometry(), japaneseForm);
     QStringList seen = visibleTexts(*dialog);
     EXPECT_EQ(text("ReceiveButton"), "Read");
 
