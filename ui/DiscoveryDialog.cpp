@@ -257,10 +257,10 @@ void DiscoveryDialog::finishSearch(unsigned generation, const fleet::DiscoveryRe
             model_->addSilentUnit(address, tr("応答がありません"));
     }
     QString text = unitCount() == 0 ? tr("ユニットは見つかりませんでした。")
-                                    : tr("%1 台のユニットが見つかりました。").arg(unitCount());
+                                    : tr("%n 台のユニットが見つかりました。", nullptr, unitCount());
     if (report.repliesBeyondCap > 0) {
-        text += tr(" (表示できる台数を超えた %1 件の応答は表示していません)")
-                    .arg(report.repliesBeyondCap);
+        text += tr(" (表示できる台数を超えた %n 件の応答は表示していません)", nullptr,
+                   static_cast<int>(report.repliesBeyondCap));
     }
     showStatus(text);
 }

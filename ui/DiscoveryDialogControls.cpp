@@ -227,7 +227,7 @@ bool DiscoveryDialog::saveList() {
         tell(tr("一覧を保存できません。\n%1").arg(path));
         return false;
     }
-    showStatus(tr("%1 台のユニットを %2 に保存しました。").arg(unitCount()).arg(path));
+    showStatus(tr("%n 台のユニットを %1 に保存しました。", nullptr, unitCount()).arg(path));
     return true;
 }
 

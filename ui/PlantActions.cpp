@@ -84,7 +84,7 @@ bool PlantActions::startPass(const std::vector<int>& rows, bool clearOneShot) {
     done_ = 0;
     total_ = static_cast<int>(rows.size());
     emit progress(done_, total_);
-    emit status(tr("%1 台のユニットを処理しています...").arg(total_), false);
+    emit status(tr("%n 台のユニットを処理しています...", nullptr, total_), false);
     emit runningChanged(true);
     return true;
 }

@@ -90,15 +90,16 @@ QString plantSummaryText(const PlantTally& tally) {
 }
 
 QString plantWriteQuestion(size_t units) {
-    return PlantTexts::tr("%1 台のユニットに書き込みます。よろしいですか?").arg(units);
+    return PlantTexts::tr("%n 台のユニットに書き込みます。よろしいですか?", nullptr,
+                          static_cast<int>(units));
 }
 
 QString plantOneShotQuestion(size_t units) {
     return PlantTexts::tr(
-               "%1 台のユニットにワンショット出力設定されている端子があります。\n"
-               "自動ONOFF動作はワンショット出力設定と共存できません。\n"
-               "これらのユニットのワンショット出力設定を解除しますか？")
-        .arg(units);
+        "%n 台のユニットにワンショット出力設定されている端子があります。\n"
+        "自動ONOFF動作はワンショット出力設定と共存できません。\n"
+        "これらのユニットのワンショット出力設定を解除しますか？",
+        nullptr, static_cast<int>(units));
 }
 
 }  // namespace mervane

@@ -270,17 +270,25 @@ Clear the one-shot output settings?</translation>
         <source>成功 %1 台、失敗 %2 台、未実行 %3 台</source>
         <translation>Succeeded: %1, failed: %2, not run: %3</translation>
     </message>
-    <message>
-        <source>%1 台のユニットに書き込みます。よろしいですか?</source>
-        <translation>Write to %1 units?</translation>
+    <message numerus="yes">
+        <source>%n 台のユニットに書き込みます。よろしいですか?</source>
+        <translation>
+            <numerusform>Write to %n unit?</numerusform>
+            <numerusform>Write to %n units?</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>%1 台のユニットにワンショット出力設定されている端子があります。
+    <message numerus="yes">
+        <source>%n 台のユニットにワンショット出力設定されている端子があります。
 自動ONOFF動作はワンショット出力設定と共存できません。
 これらのユニットのワンショット出力設定を解除しますか？</source>
-        <translation>%1 units have outputs with one-shot output settings.
+        <translation>
+            <numerusform>%n unit has outputs with one-shot output settings.
 Automatic ON/OFF cannot run together with one-shot output settings.
-Clear the one-shot output settings of these units?</translation>
+Clear the one-shot output settings of this unit?</numerusform>
+            <numerusform>%n units have outputs with one-shot output settings.
+Automatic ON/OFF cannot run together with one-shot output settings.
+Clear the one-shot output settings of these units?</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -445,14 +453,6 @@ Clear the one-shot output settings of these units?</translation>
         <translation>No unit was found.</translation>
     </message>
     <message>
-        <source>%1 台のユニットが見つかりました。</source>
-        <translation>%1 units found.</translation>
-    </message>
-    <message>
-        <source> (表示できる台数を超えた %1 件の応答は表示していません)</source>
-        <translation> (%1 answers beyond what the list can show are not shown)</translation>
-    </message>
-    <message>
         <source>ユニット検索</source>
         <translation>Find Units</translation>
     </message>
@@ -543,10 +543,6 @@ Clear the one-shot output settings of these units?</translation>
 %1</translation>
     </message>
     <message>
-        <source>%1 台のユニットを %2 に保存しました。</source>
-        <translation>%1 units saved to %2.</translation>
-    </message>
-    <message>
         <source>一覧を読込</source>
         <translation>Load List</translation>
     </message>
@@ -556,6 +552,27 @@ Clear the one-shot output settings of these units?</translation>
         <translation>Cannot read the list.
 %1</translation>
     </message>
+    <message numerus="yes">
+        <source>%n 台のユニットが見つかりました。</source>
+        <translation>
+            <numerusform>%n unit found.</numerusform>
+            <numerusform>%n units found.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source> (表示できる台数を超えた %n 件の応答は表示していません)</source>
+        <translation>
+            <numerusform> (%n answer beyond what the list can show is not shown)</numerusform>
+            <numerusform> (%n answers beyond what the list can show are not shown)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 台のユニットを %1 に保存しました。</source>
+        <translation>
+            <numerusform>%n unit saved to %1.</numerusform>
+            <numerusform>%n units saved to %1.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>mervane::PlantActions</name>
@@ -564,16 +581,19 @@ Clear the one-shot output settings of these units?</translation>
         <translation>Could not start.</translation>
     </message>
     <message>
-        <source>%1 台のユニットを処理しています...</source>
-        <translation>Working on %1 units...</translation>
-    </message>
-    <message>
         <source>中止しました。</source>
         <translation>Cancelled. </translation>
     </message>
     <message>
         <source>書き込み中のユニットが終わるのを待っています...</source>
         <translation>Waiting for the units being written to finish...</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 台のユニットを処理しています...</source>
+        <translation>
+            <numerusform>Working on %n unit...</numerusform>
+            <numerusform>Working on %n units...</numerusform>
+        </translation>
     </message>
 </context>
 <context>

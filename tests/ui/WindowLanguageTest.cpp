@@ -21,6 +21,7 @@
 #include "ui/DiscoveryDialog.h"
 #include "ui/OperatorMessageTexts.h"
 #include "ui/PlantActions.h"
+#include "ui/PlantTexts.h"
 #include "ui/TraceLogWindow.h"
 #include "ui/WindowLanguage.h"
 #include "ui/WindowTranslation.h"
@@ -236,7 +237,9 @@ TEST_F(LanguageWindowTest, EnglishShowsNoJapaneseInTheWindowItsDialogsOrItsMessa
     EXPECT_EQ(japaneseIn(seen), Texts());
     EXPECT_EQ(presenter.messages,
               (Texts{"Enter a value between 1 and 255.", "Communication error"}));
-    EXPECT_EQ(plantQuestions.size(), 1u);  // Start's question
+    // Start's question, with the plural English needs.
+    EXPECT_EQ(plantQuestions, Texts{"Write to 3 units?"});
+    EXPECT_EQ(plantWriteQuestion(1), "Write to 1 unit?");
 }
 
 TEST_F(LanguageWindowTest, TheCLocaleShowsTheJapaneseTextsAsAlways) {
