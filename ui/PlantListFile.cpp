@@ -16,6 +16,11 @@ namespace mervane {
 
 namespace {
 
+// The context these texts are translated in.
+class PlantListFile {
+    Q_DECLARE_TR_FUNCTIONS(PlantListFile)
+};
+
 std::string_view trimmed(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
     while (!text.empty() && blank(text.front()))
@@ -56,8 +61,7 @@ PlantFileReading parsePlantHosts(std::string_view text) {
         in_addr address{};
         const std::string word(line);
         if (word.size() > 15 || inet_pton(AF_INET, word.c_str(), &address) != 1) {
-            reading.error = QCoreApplication::translate(
-                                "PlantListFile", "%1 行目の「%2」は IP アドレスではありません。")
+            reading.error = PlantListFile::tr("%1 行目の「%2」は IP アドレスではありません。")
                                 .arg(lineNumber)
                                 .arg(QString::fromLatin1(word.substr(0, 40)));
             reading.addresses.clear();
@@ -66,9 +70,8 @@ PlantFileReading parsePlantHosts(std::string_view text) {
         const uint32_t hostOrder = ntohl(address.s_addr);
         if (!seen.insert(hostOrder).second) continue;
         if (reading.addresses.size() == fleet::kMaxDiscoveredUnits) {
-            reading.error =
-                QCoreApplication::translate("PlantListFile", "一覧に載せられるのは %1 台までです。")
-                    .arg(fleet::kMaxDiscoveredUnits);
+            reading.error = PlantListFile::tr("一覧に載せられるのは %1 台までです。")
+                                .arg(fleet::kMaxDiscoveredUnits);
             reading.addresses.clear();
             return reading;
         }
@@ -80,19 +83,14 @@ PlantFileReading parsePlantHosts(std::string_view text) {
 PlantFileReading readPlantHostsFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return {{},
-                QCoreApplication::translate("PlantListFile", "ファイルを開けません: %1").arg(path)};
+        return {{}, PlantListFile::tr("ファイルを開けません: %1").arg(path)};
     }
     const QByteArray bytes = file.read(kMaxPlantFileBytes + 1);
     if (bytes.size() > static_cast<qsizetype>(kMaxPlantFileBytes)) {
-        return {
-            {},
-            QCoreApplication::translate("PlantListFile", "ファイルが大きすぎます (1 MiB まで): %1")
-                .arg(path)};
+        return {{}, PlantListFile::tr("ファイルが大きすぎます (1 MiB まで): %1").arg(path)};
     }
     if (file.error() != QFileDevice::NoError) {
-        return {{},
-                QCoreApplication::translate("PlantListFile", "ファイルを読めません: %1").arg(path)};
+        return {{}, PlantListFile::tr("ファイルを読めません: %1").arg(path)};
     }
     return parsePlantHosts(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
